@@ -1,0 +1,34 @@
+// Plays the chosen sound and flashes the game window for an event.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "monitor/change.h"
+#include "platform/platform.h"
+
+namespace harkwell {
+
+struct AlertSettings {
+  // Check-box values (0 or 1) captured at Begin Monitoring.
+  std::uint8_t playJoin = 0;
+  std::uint8_t flashJoin = 0;
+  std::uint8_t playLeave = 0;
+  std::uint8_t flashLeave = 0;
+  // UTF-8 paths from the sound chooser; empty means none chosen.
+  std::string joinSoundPath;
+  std::string leaveSoundPath;
+};
+
+extern AlertSettings alertSettings;
+
+// SND_ASYNC | SND_NODEFAULT: play in the background, and play nothing at all
+// when the file cannot be played.
+inline constexpr std::uint32_t kSoundFlags = 3;
+inline constexpr std::uint32_t kFlashAll = 3;  // FLASHW_ALL: caption and taskbar button
+inline constexpr std::uint32_t kFlashCount = 5;
+
+void RaiseAlerts(EventKind kind);
+void FlashGameWindow(platform::WindowHandle window);
+
+}  // namespace harkwell

@@ -1,0 +1,34 @@
+#include "notify/title.h"
+
+#include "monitor/attach.h"
+
+namespace harkwell {
+
+int titleCountdown = 0;
+
+void TitleTick() {
+  if (titleCountdown > 0) {
+    --titleCountdown;
+    return;
+  }
+  platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle);
+}
+
+void AnnounceInTitle(std::int16_t slot, EventKind kind, const RosterNames& names) {
+  if (slot < 1 || slot > kSlotCount) return;  // change detection never reports one
+  std::string message = CleanPlayerName(names[slot - 1]);
+  message += kind == EventKind::Join ? kJoinedSuffix : kLeftSuffix;
+  titleCountdown = kAnnouncementTicks;
+  platform::SetWindowTitle(gameAttachment.gameWindow, message);
+}
+
+std::string CleanPlayerName(std::string_view name) {
+  std::string cleaned;
+  cleaned.reserve(name.size());
+  for (char c : name) {
+    if (c != '|' && static_cast<unsigned char>(c) != 0xA7) cleaned.push_back(c);
+  }
+  return cleaned;
+}
+
+}  // namespace harkwell

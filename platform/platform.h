@@ -1,0 +1,50 @@
+// The calls the monitor and the notifications make into Windows and the game.
+// Two implementations exist: the real Win32 one and a simulated game for host
+// tests; a program links exactly one of them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace harkwell::platform {
+
+// Window and process handles cross this layer as 32-bit values; 0 means none.
+using WindowHandle = std::uint32_t;
+using ProcessHandle = std::uint32_t;
+
+// FindWindowA(className, NULL): a top-level window of that class, or 0.
+WindowHandle FindTopLevelWindow(const char* className);
+
+// GetWindowThreadProcessId: the id of the process owning `window`, or 0.
+std::uint32_t WindowProcessId(WindowHandle window);
+
+// OpenProcess: a process handle, or 0 on failure.
+ProcessHandle OpenProcessHandle(std::uint32_t access, bool inheritHandle, std::uint32_t processId);
+
+// CloseHandle on a handle from OpenProcessHandle.
+void CloseProcessHandle(ProcessHandle process);
+
+// ReadProcessMemory of exactly one byte. Returns whether the byte was read;
+// `value` is left untouched when it was not.
+bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value);
+
+// SetWindowTextA: the bytes of `title` pass through unchanged.
+void SetWindowTitle(WindowHandle window, const std::string& title);
+
+// Plays a sound file; `path` is UTF-8 so that any file the user can choose
+// can also be played. `flags` are the sndPlaySound flags.
+void PlaySoundFile(const std::string& path, std::uint32_t flags);
+
+// The FLASHWINFO record as the program fills it.
+struct FlashWindowInfo {
+  std::uint32_t cbSize = 0;
+  WindowHandle hwnd = 0;
+  std::uint32_t dwFlags = 0;
+  std::uint32_t uCount = 0;
+  std::uint32_t dwTimeout = 0;
+};
+
+// FlashWindowEx.
+void FlashWindowWithInfo(const FlashWindowInfo& info);
+
+}  // namespace harkwell::platform

@@ -1,0 +1,118 @@
+#include "platform/simulated_platform.h"
+
+#include <algorithm>
+
+namespace harkwell::simulated {
+namespace {
+
+SimulatedGame game;
+platform::ProcessHandle nextHandle = 0x100;
+// Which process each handle was opened on, so a handle outlives its process.
+std::unordered_map<platform::ProcessHandle, std::uint32_t> handleProcess;
+
+bool InRange(const std::vector<AddressRange>& ranges, std::uint32_t address) {
+  return std::any_of(ranges.begin(), ranges.end(),
+                     [address](const AddressRange& r) { return address >= r.begin && address < r.end; });
+}
+
+}  // namespace
+
+SimulatedGame& Game() { return game; }
+
+void ResetGame() {
+  game = SimulatedGame{};
+  handleProcess.clear();
+  nextHandle = 0x100;
+}
+
+void WriteByte(std::uint32_t address, std::uint8_t value) {
+  std::unique_ptr<Page>& page = game.pages[address / kPageSize];
+  if (!page) page = std::make_unique<Page>();
+  (*page)[address % kPageSize] = value;
+}
+
+void WriteBytes(std::uint32_t address, const std::string& bytes) {
+  for (char c : bytes) WriteByte(address++, static_cast<std::uint8_t>(c));
+}
+
+std::uint8_t PeekByte(std::uint32_t address) {
+  const auto it = game.pages.find(address / kPageSize);
+  return it == game.pages.end() ? 0 : (*it->second)[address % kPageSize];
+}
+
+void EndProcess() {
+  game.running = false;
+  game.readsBeforeExit = -1;
+}
+
+void RestartProcess() {
+  game.running = true;
+  game.window += 0x10;
+  game.processId += 4;
+  game.title = "Jazz Jackrabbit 2";
+  game.pages.clear();
+}
+
+}  // namespace harkwell::simulated
+
+namespace harkwell::platform {
+
+using simulated::Game;
+
+WindowHandle FindTopLevelWindow(const char* className) {
+  const auto& game = Game();
+  return game.running && game.windowClass == className ? game.window : 0;
+}
+
+std::uint32_t WindowProcessId(WindowHandle window) {
+  const auto& game = Game();
+  return game.running && window == game.window ? game.processId : 0;
+}
+
+ProcessHandle OpenProcessHandle(std::uint32_t access, bool, std::uint32_t processId) {
+  auto& game = Game();
+  if (!game.running || !game.processOpenable || processId != game.processId || access == 0) return 0;
+  const ProcessHandle handle = simulated::nextHandle;
+  simulated::nextHandle += 4;
+  simulated::handleProcess[handle] = processId;
+  game.openHandles.push_back(handle);
+  return handle;
+}
+
+void CloseProcessHandle(ProcessHandle process) {
+  auto& game = Game();
+  ++game.closeCalls;
+  std::erase(game.openHandles, process);
+  simulated::handleProcess.erase(process);
+}
+
+bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
+  auto& game = Game();
+  ++game.reads;
+  if (game.readsBeforeExit == 0) simulated::EndProcess();
+  if (game.readsBeforeExit > 0) --game.readsBeforeExit;
+  const auto owner = simulated::handleProcess.find(process);
+  const bool ok = game.running && owner != simulated::handleProcess.end() &&
+                  owner->second == game.processId && simulated::InRange(game.readable, address) &&
+                  !simulated::InRange(game.unreadable, address);
+  if (!ok) {
+    ++game.failedReads;
+    return false;
+  }
+  value = simulated::PeekByte(address);
+  return true;
+}
+
+void SetWindowTitle(WindowHandle window, const std::string& title) {
+  auto& game = Game();
+  game.titlesSet.push_back(title);
+  if (game.running && window == game.window) game.title = title;
+}
+
+void PlaySoundFile(const std::string& path, std::uint32_t flags) {
+  Game().soundsPlayed.push_back({path, flags});
+}
+
+void FlashWindowWithInfo(const FlashWindowInfo& info) { Game().flashesRequested.push_back(info); }
+
+}  // namespace harkwell::platform

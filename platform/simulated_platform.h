@@ -1,0 +1,69 @@
+// A simulated game process and window for host tests, behind the same calls
+// as the real platform. Every sound and flash request is recorded as made.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace harkwell::simulated {
+
+struct AddressRange {
+  std::uint32_t begin;
+  std::uint32_t end;  // one past the last address
+};
+
+struct SoundCall {
+  std::string path;
+  std::uint32_t flags;
+};
+
+inline constexpr std::uint32_t kPageSize = 4096;
+using Page = std::array<std::uint8_t, kPageSize>;
+
+struct SimulatedGame {
+  // The game window and process. `running` false means the process has ended:
+  // its window is gone and every read through an old handle fails.
+  platform::WindowHandle window = 0x10010;
+  std::string windowClass = "DDWndClass";
+  std::uint32_t processId = 0x2A0;
+  bool running = true;
+  bool processOpenable = true;
+  std::string title = "Jazz Jackrabbit 2";
+
+  // Sparse memory: pages appear when written; unwritten readable bytes read 0.
+  std::unordered_map<std::uint32_t, std::unique_ptr<Page>> pages;
+  std::vector<AddressRange> readable{{0x400000, 0x700000}};
+  std::vector<AddressRange> unreadable;
+  // Reads still allowed before the process ends by itself (-1: no limit).
+  long readsBeforeExit = -1;
+
+  // What the program did.
+  long reads = 0;
+  long failedReads = 0;
+  std::vector<std::string> titlesSet;
+  std::vector<SoundCall> soundsPlayed;
+  std::vector<platform::FlashWindowInfo> flashesRequested;
+  std::vector<platform::ProcessHandle> openHandles;
+  long closeCalls = 0;
+};
+
+// The one game the simulated platform talks to.
+SimulatedGame& Game();
+// A fresh game: default window, process and readable image, nothing recorded.
+void ResetGame();
+
+void WriteByte(std::uint32_t address, std::uint8_t value);
+void WriteBytes(std::uint32_t address, const std::string& bytes);
+std::uint8_t PeekByte(std::uint32_t address);
+// The process ends now: its window goes and reads fail from here on.
+void EndProcess();
+// A new process with a new window, as when the game is started again.
+void RestartProcess();
+
+}  // namespace harkwell::simulated

@@ -1,0 +1,80 @@
+// The real platform: Win32 calls on the game's window and process.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace harkwell::platform {
+namespace {
+
+// Window and process handles are 32-bit values even in 64-bit Windows; the
+// sign-extending conversions are the documented way across the two widths.
+HWND ToHwnd(WindowHandle window) { return static_cast<HWND>(LongToHandle(static_cast<LONG>(window))); }
+HANDLE ToHandle(ProcessHandle process) { return LongToHandle(static_cast<LONG>(process)); }
+std::uint32_t FromHandle(HANDLE handle) { return HandleToULong(handle); }
+
+std::wstring Utf8ToWide(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                         static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                      wide.data(), length);
+  return wide;
+}
+
+}  // namespace
+
+WindowHandle FindTopLevelWindow(const char* className) {
+  return FromHandle(FindWindowA(className, nullptr));
+}
+
+std::uint32_t WindowProcessId(WindowHandle window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(ToHwnd(window), &processId);
+  return processId;
+}
+
+ProcessHandle OpenProcessHandle(std::uint32_t access, bool inheritHandle, std::uint32_t processId) {
+  return FromHandle(OpenProcess(access, inheritHandle ? TRUE : FALSE, processId));
+}
+
+void CloseProcessHandle(ProcessHandle process) {
+  if (process != 0) CloseHandle(ToHandle(process));
+}
+
+bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
+  std::uint8_t byte = 0;
+  SIZE_T bytesRead = 0;
+  const BOOL ok = ReadProcessMemory(ToHandle(process), reinterpret_cast<LPCVOID>(std::uintptr_t{address}),
+                                    &byte, 1, &bytesRead);
+  if (!ok || bytesRead != 1) return false;
+  value = byte;
+  return true;
+}
+
+void SetWindowTitle(WindowHandle window, const std::string& title) {
+  SetWindowTextA(ToHwnd(window), title.c_str());
+}
+
+void PlaySoundFile(const std::string& path, std::uint32_t flags) {
+  // The wide call, so that a file whose name lies outside the ANSI code page
+  // still plays. An empty path stays empty: with SND_NODEFAULT nothing sounds.
+  const std::wstring widePath = Utf8ToWide(path);
+  sndPlaySoundW(widePath.c_str(), flags);
+}
+
+void FlashWindowWithInfo(const FlashWindowInfo& info) {
+  FLASHWINFO flash{};
+  flash.cbSize = sizeof(FLASHWINFO);  // the API accepts only its own size
+  flash.hwnd = ToHwnd(info.hwnd);
+  flash.dwFlags = info.dwFlags;
+  flash.uCount = info.uCount;
+  flash.dwTimeout = info.dwTimeout;
+  FlashWindowEx(&flash);
+}
+
+}  // namespace harkwell::platform

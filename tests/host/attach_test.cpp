@@ -1,0 +1,78 @@
+// Attaching to the game: finding it, opening it, probing its build, letting go.
+#include "monitor_fixture.h"
+
+namespace harkwell {
+namespace {
+
+using AttachTest = MonitorTest;
+
+TEST_F(AttachTest, FailsWhenNoGameRunsOrItsProcessCannotBeOpened) {
+  game().running = false;
+  gameAttachment.layoutIndex = 1;
+  EXPECT_FALSE(Attach());
+  EXPECT_EQ(gameAttachment.gameWindow, 0u);
+  EXPECT_EQ(gameAttachment.gameProcessId, 0u);
+  EXPECT_EQ(gameAttachment.gameProcess, 0u);
+  EXPECT_EQ(gameAttachment.layoutIndex, 1);  // only a success sets it
+
+  simulated::ResetGame();
+  game().processOpenable = false;
+  EXPECT_FALSE(Attach());
+  EXPECT_EQ(gameAttachment.gameWindow, game().window);
+  EXPECT_EQ(gameAttachment.gameProcessId, game().processId);
+  EXPECT_EQ(gameAttachment.gameProcess, 0u);
+}
+
+TEST_F(AttachTest, WindowOfAnotherClassIsNotTheGame) {
+  game().windowClass = "SomethingElse";
+  EXPECT_FALSE(Attach());
+}
+
+TEST_F(AttachTest, BuildMarkerSelectsTheLayout) {
+  const struct {
+    int marker;  // -1: unreadable
+    std::uint8_t layout;
+  } cases[] = {{0xC0, 0}, {0xE8, 1}, {0x80, 0}, {0x00, 0}, {-1, 0}};
+  for (const auto& c : cases) {
+    simulated::ResetGame();
+    gameAttachment.layoutIndex = 1 - c.layout;
+    if (c.marker < 0) {
+      game().unreadable.push_back({kBuildMarkerAddress, kBuildMarkerAddress + 1});
+    } else {
+      SetMarker(static_cast<std::uint8_t>(c.marker));
+    }
+    ASSERT_TRUE(Attach()) << c.marker;
+    EXPECT_EQ(gameAttachment.layoutIndex, c.layout) << c.marker;
+    Detach();
+  }
+}
+
+TEST_F(AttachTest, DetachClosesTheHandleAndKeepsTheFields) {
+  SetMarker(0xE8);
+  AttachToGame();
+  const GameAttachment attached = gameAttachment;
+  ASSERT_EQ(game().openHandles.size(), 1u);
+  Detach();
+  EXPECT_TRUE(game().openHandles.empty());
+  EXPECT_EQ(gameAttachment.gameWindow, attached.gameWindow);
+  EXPECT_EQ(gameAttachment.gameProcess, attached.gameProcess);
+  EXPECT_EQ(gameAttachment.layoutIndex, 1);
+}
+
+TEST_F(AttachTest, RestartedGameIsFoundAfreshWithItsNewBuild) {
+  SetMarker(0xC0);
+  AttachToGame();
+  Detach();
+  simulated::RestartProcess();
+  SetMarker(0xE8);
+  AttachToGame();
+  EXPECT_EQ(gameAttachment.gameWindow, game().window);
+  EXPECT_EQ(gameAttachment.gameProcessId, game().processId);
+  EXPECT_EQ(gameAttachment.layoutIndex, 1);
+  Join(3, "Fresh", 1);
+  MonitorTick();
+  EXPECT_EQ(game().title, "Fresh has joined");
+}
+
+}  // namespace
+}  // namespace harkwell

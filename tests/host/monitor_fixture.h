@@ -1,0 +1,50 @@
+// Shared set-up for host tests: a fresh simulated game and fresh program state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "monitor/attach.h"
+#include "monitor/change.h"
+#include "monitor/roster.h"
+#include "monitor/tick.h"
+#include "notify/alerts.h"
+#include "notify/title.h"
+#include "platform/simulated_platform.h"
+
+namespace harkwell {
+
+class MonitorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    simulated::ResetGame();
+    previousSnapshot = {};
+    gameAttachment = {};
+    alertSettings = {};
+    titleCountdown = 0;
+  }
+
+  simulated::SimulatedGame& game() { return simulated::Game(); }
+
+  // Writes what the game writes when a player takes slot `slot`.
+  void Join(int slot, const std::string& name, std::uint8_t layout = 0, std::uint8_t occupancy = 1) {
+    simulated::WriteBytes(NameAddress(layout, slot - 1), name + '\0');
+    simulated::WriteByte(OccupancyAddress(layout, slot - 1), occupancy);
+  }
+  void Leave(int slot, std::uint8_t layout = 0) {
+    simulated::WriteByte(OccupancyAddress(layout, slot - 1), 0);
+    simulated::WriteByte(NameAddress(layout, slot - 1), 0);
+  }
+  void Rename(int slot, const std::string& name, std::uint8_t layout = 0) {
+    simulated::WriteBytes(NameAddress(layout, slot - 1), name + '\0');
+  }
+  void SetMarker(std::uint8_t marker) { simulated::WriteByte(kBuildMarkerAddress, marker); }
+
+  void AttachToGame() { ASSERT_TRUE(Attach()); }
+  void Ticks(int count) {
+    for (int i = 0; i < count; ++i) MonitorTick();
+  }
+};
+
+}  // namespace harkwell

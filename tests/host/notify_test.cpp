@@ -1,0 +1,114 @@
+// The title announcement and the sound and flash alerts.
+#include "monitor_fixture.h"
+
+namespace harkwell {
+namespace {
+
+using TitleTest = MonitorTest;
+using AlertTest = MonitorTest;
+
+TEST_F(TitleTest, CleaningRemovesOnlyBarsAndSectionSigns) {
+  EXPECT_EQ(CleanPlayerName("|1Jo"), "1Jo");
+  EXPECT_EQ(CleanPlayerName("|\xA7|\xA7"), "");
+  EXPECT_EQ(CleanPlayerName("J|a\xA7z9z \xE9"), "Jaz9z \xE9");
+  EXPECT_EQ(CleanPlayerName(""), "");
+}
+
+TEST_F(TitleTest, AnnouncementShowsForSixteenTicksThenTheGameTitleReturns) {
+  AttachToGame();
+  MonitorTick();
+  EXPECT_EQ(game().title, "Jazz Jackrabbit 2");  // the first tick puts the title back
+  Join(1, "|1Jo");
+  MonitorTick();
+  EXPECT_EQ(game().title, "1Jo has joined");
+  game().titlesSet.clear();
+  Ticks(16);
+  EXPECT_TRUE(game().titlesSet.empty());
+  EXPECT_EQ(titleCountdown, 0);
+  MonitorTick();
+  EXPECT_EQ(game().title, "Jazz Jackrabbit 2");
+}
+
+TEST_F(TitleTest, LaterEventReplacesTheAnnouncementAndGetsTheFullTime) {
+  AttachToGame();
+  Join(1, "First");
+  MonitorTick();
+  Ticks(5);
+  Join(2, "|\xA7");
+  Leave(2);
+  Leave(1);
+  MonitorTick();
+  EXPECT_EQ(game().title, "First has left");
+  EXPECT_EQ(titleCountdown, 16);
+  Ticks(16);
+  EXPECT_EQ(game().title, "First has left");
+  MonitorTick();
+  EXPECT_EQ(game().title, "Jazz Jackrabbit 2");
+}
+
+TEST_F(TitleTest, NameMadeOnlyOfRemovedCharactersLeavesTheLeadingBlank) {
+  AttachToGame();
+  Join(4, "|\xA7|");
+  MonitorTick();
+  Leave(4);
+  MonitorTick();
+  EXPECT_EQ(game().title, " has left");
+}
+
+TEST_F(TitleTest, AnOutOfRangeSlotIsIgnored) {
+  RosterNames names;
+  AnnounceInTitle(0, EventKind::Join, names);
+  AnnounceInTitle(33, EventKind::Join, names);
+  EXPECT_TRUE(game().titlesSet.empty());
+  EXPECT_EQ(titleCountdown, 0);
+}
+
+TEST_F(AlertTest, EachSwitchFiresOnlyItsOwnAlertWithTheExactArguments) {
+  AttachToGame();
+  alertSettings.playJoin = 1;
+  alertSettings.flashLeave = 1;
+  alertSettings.joinSoundPath = "C:\\sounds\\join.wav";
+  alertSettings.leaveSoundPath = "C:\\sounds\\leave.wav";
+
+  Join(1, "Spaz");
+  MonitorTick();
+  ASSERT_EQ(game().soundsPlayed.size(), 1u);
+  EXPECT_EQ(game().soundsPlayed[0].path, "C:\\sounds\\join.wav");
+  EXPECT_EQ(game().soundsPlayed[0].flags, 3u);
+  EXPECT_TRUE(game().flashesRequested.empty());
+
+  Leave(1);
+  MonitorTick();
+  EXPECT_EQ(game().soundsPlayed.size(), 1u);
+  ASSERT_EQ(game().flashesRequested.size(), 1u);
+  const platform::FlashWindowInfo& flash = game().flashesRequested[0];
+  EXPECT_EQ(flash.cbSize, 20u);
+  EXPECT_EQ(flash.hwnd, game().window);
+  EXPECT_EQ(flash.dwFlags, 3u);
+  EXPECT_EQ(flash.uCount, 5u);
+  EXPECT_EQ(flash.dwTimeout, 0u);
+}
+
+TEST_F(AlertTest, SwitchesFireOnlyWhenExactlyOneAndPathsAreReadAtEachAlert) {
+  AttachToGame();
+  alertSettings.playJoin = 2;  // not a checked box
+  alertSettings.flashJoin = 1;
+  Join(1, "A");
+  MonitorTick();
+  EXPECT_TRUE(game().soundsPlayed.empty());
+  EXPECT_EQ(game().flashesRequested.size(), 1u);
+
+  alertSettings.playLeave = 1;
+  alertSettings.leaveSoundPath = "";  // cleared by the chooser while monitoring
+  Leave(1);
+  MonitorTick();
+  ASSERT_EQ(game().soundsPlayed.size(), 1u);
+  EXPECT_EQ(game().soundsPlayed[0].path, "");
+
+  RaiseAlerts(static_cast<EventKind>(3));
+  EXPECT_EQ(game().soundsPlayed.size(), 1u);
+  EXPECT_EQ(game().flashesRequested.size(), 1u);
+}
+
+}  // namespace
+}  // namespace harkwell

@@ -1,0 +1,126 @@
+// The roster reader: addresses, byte-exact names, and bounded reads when the
+// game's memory fails or never ends a name.
+#include "monitor_fixture.h"
+
+namespace harkwell {
+namespace {
+
+using RosterReaderTest = MonitorTest;
+
+TEST_F(RosterReaderTest, LayoutsPlaceRecordsAtTheGameBuildsAddresses) {
+  EXPECT_EQ(OccupancyAddress(0, 0), 0x5A546Cu);
+  EXPECT_EQ(NameAddress(0, 0), 0x5A4F28u);
+  EXPECT_EQ(OccupancyAddress(0, 1), 0x5A546Cu + 1444);
+  EXPECT_EQ(NameAddress(0, 31), 0x5A4F28u + 31 * 1444);
+  for (int record : {0, 1, 31}) {
+    EXPECT_EQ(OccupancyAddress(1, record), OccupancyAddress(0, record) + 0x23620);
+    EXPECT_EQ(NameAddress(1, record), NameAddress(0, record) + 0x23620);
+    EXPECT_EQ(OccupancyAddress(0, record) - NameAddress(0, record), 1348u);
+  }
+}
+
+TEST_F(RosterReaderTest, ReadsEachLayoutOnlyAtItsOwnAddresses) {
+  AttachToGame();
+  Join(1, "Zero", 0);
+  Join(2, "One", 1, 1);
+  Join(32, "Last", 1, 1);
+
+  const RosterSnapshot layout0 = ReadRoster(gameAttachment.gameProcess, 0);
+  EXPECT_EQ(layout0.occupancy[0], 1);
+  EXPECT_EQ(layout0.occupancy[1], 0);
+  EXPECT_EQ(layout0.names[0], "Zero");
+
+  const RosterSnapshot layout1 = ReadRoster(gameAttachment.gameProcess, 1);
+  EXPECT_EQ(layout1.occupancy[0], 0);
+  EXPECT_EQ(layout1.occupancy[1], 1);
+  EXPECT_EQ(layout1.names[1], "One");
+  EXPECT_EQ(layout1.occupancy[31], 1);
+  EXPECT_EQ(layout1.names[31], "Last");
+}
+
+TEST_F(RosterReaderTest, KeepsNameAndOccupancyBytesExactlyAsStored) {
+  AttachToGame();
+  Join(1, "A|b", 0, 1);
+  Join(2, "\xA7" "1Jo\xE9", 0, 7);
+  Join(3, "", 0, 255);  // occupied, but the name starts with its zero
+  Rename(4, "Ghost");   // an empty record still yields the text left in it
+
+  const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
+  EXPECT_EQ(snapshot.names[0], "A|b");
+  EXPECT_EQ(snapshot.names[1], "\xA7" "1Jo\xE9");
+  EXPECT_EQ(snapshot.names[2], "");
+  EXPECT_EQ(snapshot.names[3], "Ghost");
+  EXPECT_EQ(snapshot.occupancy[0], 1);
+  EXPECT_EQ(snapshot.occupancy[1], 7);
+  EXPECT_EQ(snapshot.occupancy[2], 255);
+  EXPECT_EQ(snapshot.occupancy[3], 0);
+}
+
+TEST_F(RosterReaderTest, MakesOneReadPerNameBytePlusTerminatorAfterTheOccupancyPass) {
+  AttachToGame();
+  Join(1, "Spaz");
+  Join(9, std::string(64, 'n'));
+  const long before = game().reads;
+  ReadRoster(gameAttachment.gameProcess, 0);
+  EXPECT_EQ(game().reads - before, 32 + (4 + 1) + (64 + 1) + 30 * 1);
+}
+
+TEST_F(RosterReaderTest, FailedOccupancyReadYieldsZeroNotAnEarlierByte) {
+  AttachToGame();
+  Join(1, "Alive", 0, 1);
+  Join(2, "Hidden", 0, 1);
+  game().unreadable.push_back({OccupancyAddress(0, 1), OccupancyAddress(0, 31) + 1});
+
+  const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
+  EXPECT_EQ(snapshot.occupancy[0], 1);
+  for (int record = 1; record < kSlotCount; ++record) EXPECT_EQ(snapshot.occupancy[record], 0) << record;
+  EXPECT_EQ(SumOccupancy(snapshot), 1);
+}
+
+TEST_F(RosterReaderTest, NameEndsWhereReadableMemoryEnds) {
+  AttachToGame();
+  const std::uint32_t start = NameAddress(0, 4);
+  simulated::WriteBytes(start, std::string(100, 'x'));
+  game().unreadable.push_back({start + 10, start + 200});
+
+  const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
+  EXPECT_EQ(snapshot.names[4], std::string(10, 'x'));
+}
+
+TEST_F(RosterReaderTest, UnterminatedNamesStopAtTheRecordsNameLength) {
+  AttachToGame();
+  // Every byte of the table non-zero: no name has a terminator before the
+  // next record, and every occupancy byte is set as well.
+  for (std::uint32_t a = NameAddress(0, 0); a < NameAddress(0, 0) + 33 * kRecordStride; ++a) {
+    simulated::WriteByte(a, 'Q');
+  }
+  const long before = game().reads;
+  const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
+  const long reads = game().reads - before;
+
+  EXPECT_LE(reads, 32 + 32 * 1349);
+  for (const std::string& name : snapshot.names) EXPECT_EQ(name.size(), kMaxNameLength);
+}
+
+TEST_F(RosterReaderTest, GameExitingMidReadEndsTheNameAndLaterReadsComeBackEmpty) {
+  AttachToGame();
+  Join(1, "Spaz");
+  Join(2, "Jazz");
+  game().readsBeforeExit = 32 + 2;  // ends two bytes into the first name
+  const long before = game().reads;
+
+  const RosterSnapshot during = ReadRoster(gameAttachment.gameProcess, 0);
+  EXPECT_EQ(during.occupancy[0], 1);
+  EXPECT_EQ(during.names[0], "Sp");
+  EXPECT_EQ(during.names[1], "");
+
+  const RosterSnapshot after = ReadRoster(gameAttachment.gameProcess, 0);
+  EXPECT_EQ(SumOccupancy(after), 0);
+  for (const std::string& name : after.names) EXPECT_EQ(name, "");
+  // Each name ends at its first failed read: two good bytes and one failure
+  // for the first name, one failed read for every other.
+  EXPECT_EQ(game().reads - before, (32 + 3 + 31) + (32 + 32));
+}
+
+}  // namespace
+}  // namespace harkwell

@@ -28,8 +28,7 @@ std::optional<RosterEvent> DetectChange(const RosterSnapshot& current) {
     return RosterEvent{EventKind::Join, FindChangedSlot(previousSnapshot, current), &current.names};
   }
   if (sumNow < sumBefore) {
-    return RosterEvent{EventKind::Leave, FindChangedSlot(previousSnapshot, current),
-                       &previousSnapshot.names};
+    return RosterEvent{EventKind::Leave, FindChangedSlot(previousSnapshot, current), &previousSnapshot.names};
   }
   return std::nullopt;
 }

@@ -1,6 +1,6 @@
 // The real platform: Win32 calls on the game's window and process.
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include <string>
 
@@ -21,16 +21,14 @@ std::wstring Utf8ToWide(const std::string& text) {
                                          static_cast<int>(text.size()), nullptr, 0);
   if (length <= 0) return {};
   std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                      wide.data(), length);
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(),
+                      length);
   return wide;
 }
 
 }  // namespace
 
-WindowHandle FindTopLevelWindow(const char* className) {
-  return FromHandle(FindWindowA(className, nullptr));
-}
+WindowHandle FindTopLevelWindow(const char* className) { return FromHandle(FindWindowA(className, nullptr)); }
 
 std::uint32_t WindowProcessId(WindowHandle window) {
   DWORD processId = 0;

@@ -41,13 +41,18 @@ TEST_F(RosterReaderTest, ReadsEachLayoutOnlyAtItsOwnAddresses) {
 TEST_F(RosterReaderTest, KeepsNameAndOccupancyBytesExactlyAsStored) {
   AttachToGame();
   Join(1, "A|b", 0, 1);
-  Join(2, "\xA7" "1Jo\xE9", 0, 7);
+  Join(2,
+       "\xA7"
+       "1Jo\xE9",
+       0, 7);
   Join(3, "", 0, 255);  // occupied, but the name starts with its zero
   Rename(4, "Ghost");   // an empty record still yields the text left in it
 
   const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
   EXPECT_EQ(snapshot.names[0], "A|b");
-  EXPECT_EQ(snapshot.names[1], "\xA7" "1Jo\xE9");
+  EXPECT_EQ(snapshot.names[1],
+            "\xA7"
+            "1Jo\xE9");
   EXPECT_EQ(snapshot.names[2], "");
   EXPECT_EQ(snapshot.names[3], "Ghost");
   EXPECT_EQ(snapshot.occupancy[0], 1);

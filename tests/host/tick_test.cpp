@@ -42,7 +42,8 @@ TEST_F(TickTest, GameExitWithPlayersPresentGivesOneLeaveThenSilence) {
   const long readsPerTick = game().reads;
   Ticks(30);
   EXPECT_EQ(game().titlesSet.size(), 1u + 30u - 16u);  // only the title being put back
-  for (std::size_t i = 1; i < game().titlesSet.size(); ++i) EXPECT_EQ(game().titlesSet[i], "Jazz Jackrabbit 2");
+  for (std::size_t i = 1; i < game().titlesSet.size(); ++i)
+    EXPECT_EQ(game().titlesSet[i], "Jazz Jackrabbit 2");
   EXPECT_GT(readsPerTick, 0);
 }
 

@@ -4,11 +4,15 @@ namespace harkwell {
 namespace {
 
 void ReadName(platform::ProcessHandle process, std::uint32_t address, std::string& name) {
-  for (std::uint32_t offset = 0; offset < kMaxNameLength; ++offset) {
+  // Collected on the stack first, so that a name costs at most one allocation.
+  std::array<char, kMaxNameLength> bytes;
+  std::uint32_t length = 0;
+  while (length < kMaxNameLength) {
     std::uint8_t byte = 0;
-    if (!platform::ReadProcessByte(process, address + offset, byte) || byte == 0) return;
-    name.push_back(static_cast<char>(byte));
+    if (!platform::ReadProcessByte(process, address + length, byte) || byte == 0) break;
+    bytes[length++] = static_cast<char>(byte);
   }
+  name.assign(bytes.data(), length);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ void AnnounceInTitle(std::int16_t slot, EventKind kind, const RosterNames& names
   std::string message = CleanPlayerName(names[slot - 1]);
   message += kind == EventKind::Join ? kJoinedSuffix : kLeftSuffix;
   titleCountdown = kAnnouncementTicks;
-  platform::SetWindowTitle(gameAttachment.gameWindow, message);
+  platform::SetWindowTitle(gameAttachment.gameWindow, message.c_str());
 }
 
 std::string CleanPlayerName(std::string_view name) {

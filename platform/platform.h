@@ -29,7 +29,7 @@ void CloseProcessHandle(ProcessHandle process);
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value);
 
 // SetWindowTextA: the bytes of `title` pass through unchanged.
-void SetWindowTitle(WindowHandle window, const std::string& title);
+void SetWindowTitle(WindowHandle window, const char* title);
 
 // Plays a sound file; `path` is UTF-8 so that any file the user can choose
 // can also be played. `flags` are the sndPlaySound flags.

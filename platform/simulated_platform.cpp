@@ -89,6 +89,12 @@ void CloseProcessHandle(ProcessHandle process) {
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
   auto& game = Game();
   ++game.reads;
+  if (!game.flatMemory.empty()) {
+    const std::uint32_t offset = address - game.flatBase;
+    if (offset >= game.flatMemory.size()) return false;
+    value = game.flatMemory[offset];
+    return true;
+  }
   if (game.readsBeforeExit == 0) simulated::EndProcess();
   if (game.readsBeforeExit > 0) --game.readsBeforeExit;
   const auto owner = simulated::handleProcess.find(process);
@@ -103,9 +109,9 @@ bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t&
   return true;
 }
 
-void SetWindowTitle(WindowHandle window, const std::string& title) {
+void SetWindowTitle(WindowHandle window, const char* title) {
   auto& game = Game();
-  game.titlesSet.push_back(title);
+  if (game.recordTitles) game.titlesSet.push_back(title);
   if (game.running && window == game.window) game.title = title;
 }
 

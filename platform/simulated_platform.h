@@ -42,10 +42,16 @@ struct SimulatedGame {
   std::vector<AddressRange> unreadable;
   // Reads still allowed before the process ends by itself (-1: no limit).
   long readsBeforeExit = -1;
+  // When set, reads come from this flat copy of [flatBase, flatBase + size)
+  // with no other check: a read that costs next to nothing, so that a
+  // benchmark sees the monitor's own work.
+  std::vector<std::uint8_t> flatMemory;
+  std::uint32_t flatBase = 0;
 
   // What the program did.
   long reads = 0;
   long failedReads = 0;
+  bool recordTitles = true;  // off for long runs that need no history
   std::vector<std::string> titlesSet;
   std::vector<SoundCall> soundsPlayed;
   std::vector<platform::FlashWindowInfo> flashesRequested;

@@ -54,9 +54,7 @@ bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t&
   return true;
 }
 
-void SetWindowTitle(WindowHandle window, const std::string& title) {
-  SetWindowTextA(ToHwnd(window), title.c_str());
-}
+void SetWindowTitle(WindowHandle window, const char* title) { SetWindowTextA(ToHwnd(window), title); }
 
 void PlaySoundFile(const std::string& path, std::uint32_t flags) {
   // The wide call, so that a file whose name lies outside the ANSI code page

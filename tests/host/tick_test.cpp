@@ -47,6 +47,22 @@ TEST_F(TickTest, GameExitWithPlayersPresentGivesOneLeaveThenSilence) {
   EXPECT_GT(readsPerTick, 0);
 }
 
+TEST_F(TickTest, EachTickReadsEveryOccupancyByteAndEveryNameWithItsTerminatorOnce) {
+  for (int players : {0, 8, 32}) {
+    for (int nameLength : {0, 16, 64}) {
+      SetUp();
+      for (int slot = 1; slot <= players; ++slot) Join(slot, std::string(nameLength, 'n'));
+      AttachToGame();
+      for (int tick = 0; tick < 3; ++tick) {  // with and without an event
+        const long before = game().reads;
+        MonitorTick();
+        EXPECT_EQ(game().reads - before, 32 + players * (nameLength + 1) + (32 - players))
+            << players << " players, names of " << nameLength;
+      }
+    }
+  }
+}
+
 TEST_F(TickTest, TickOverUnterminatedAndFailingMemoryFinishesWithinTheReadBound) {
   AttachToGame();
   for (std::uint32_t a = NameAddress(0, 0); a < 0x700000; ++a) simulated::WriteByte(a, 'A');

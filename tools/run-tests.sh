@@ -16,6 +16,9 @@ cmake --build build/x86 -j "$jobs"
 echo "== Host tests"
 ctest --test-dir build/host --output-on-failure
 
+echo "== Fuzzing the roster reader and change detection"
+tools/run-fuzz.sh
+
 echo "== Windows tests under Wine"
 source tools/wine-session.sh build/x64
 ctest --test-dir build/x64 --output-on-failure --timeout 600

@@ -90,8 +90,8 @@ std::optional<Command> ParseCommand(std::string_view text, std::string& error) {
     const std::string_view slot_word = NextWord(rest);
     const std::optional<std::uint32_t> slot = ParseNumber(slot_word, kSlotCount);
     if (!slot || *slot < 1) {
-      error = "slot must be 1.." + std::to_string(kSlotCount) + ", got '" +
-              std::string(slot_word) + "'";
+      error = "slot must be 1.." + std::to_string(kSlotCount) + ", got '" + std::string(slot_word) +
+              "'";
       return std::nullopt;
     }
     command.slot = static_cast<int>(*slot);

@@ -22,8 +22,8 @@ enum class CommandKind {
 
 struct Command {
   CommandKind kind = CommandKind::kExit;
-  int slot = 0;              // 1..32; unused by kExit
-  std::string name;          // kJoin and kRename; at most kMaxNameLength bytes
+  int slot = 0;                 // 1..32; unused by kExit
+  std::string name;             // kJoin and kRename; at most kMaxNameLength bytes
   std::uint8_t byte_value = 0;  // kOccupancy
 };
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "tools/simgame/simgame_protocol.h"
@@ -52,8 +53,8 @@ bool WriteThroughProtection(TableMemory& table, std::size_t offset, std::size_t 
 
 bool WriteName(TableMemory& table, int slot, const std::string& name) {
   const std::size_t length = std::min(name.size(), kMaxNameLength);
-  return WriteThroughProtection(table, OffsetOf(table, NameAddress(table.layout, slot)),
-                                length + 1, [&](unsigned char* target) {
+  return WriteThroughProtection(table, OffsetOf(table, NameAddress(table.layout, slot)), length + 1,
+                                [&](unsigned char* target) {
                                   std::memcpy(target, name.data(), length);
                                   target[length] = 0;
                                 });
@@ -66,10 +67,9 @@ bool WriteOccupancy(TableMemory& table, int slot, std::uint8_t value) {
 
 // A real game reuses a freed record, so a leaving player's name is wiped.
 bool ClearName(TableMemory& table, int slot) {
-  return WriteThroughProtection(table, OffsetOf(table, NameAddress(table.layout, slot)),
-                                kMaxNameLength + 1, [](unsigned char* target) {
-                                  std::memset(target, 0, kMaxNameLength + 1);
-                                });
+  return WriteThroughProtection(
+      table, OffsetOf(table, NameAddress(table.layout, slot)), kMaxNameLength + 1,
+      [](unsigned char* target) { std::memset(target, 0, kMaxNameLength + 1); });
 }
 
 bool MakeRecordUnreadable(TableMemory& table, int slot) {
@@ -126,8 +126,8 @@ bool CheckTableFits(const TableMemory& table, std::string& error) {
     const std::uint64_t lowest = NameAddress(layout, 1);
     const std::uint64_t highest = OccupancyAddress(layout, kSlotCount);
     if (lowest < table.first_address || highest >= end) {
-      error = block + " does not hold layout " + std::to_string(layout) + " (" + hex(lowest) +
-              "-" + hex(highest) + ")";
+      error = block + " does not hold layout " + std::to_string(layout) + " (" + hex(lowest) + "-" +
+              hex(highest) + ")";
       return false;
     }
   }
@@ -139,8 +139,7 @@ bool ApplyToTable(TableMemory& table, const Command& command) {
   switch (command.kind) {
     case CommandKind::kJoin:
       // Name first: a reader that sees the slot occupied also finds its name.
-      return WriteName(table, command.slot, command.name) &&
-             WriteOccupancy(table, command.slot, 1);
+      return WriteName(table, command.slot, command.name) && WriteOccupancy(table, command.slot, 1);
     case CommandKind::kLeave:
       return WriteOccupancy(table, command.slot, 0) && ClearName(table, command.slot);
     case CommandKind::kRename:

@@ -1,6 +1,7 @@
 // The real platform: Win32 calls on the game's window and process.
-#include <mmsystem.h>
 #include <windows.h>
+// mmsystem.h needs the types windows.h defines.
+#include <mmsystem.h>
 
 #include <string>
 

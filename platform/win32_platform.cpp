@@ -8,6 +8,13 @@
 #include "platform/platform.h"
 
 namespace harkwell::platform {
+
+#ifdef HARKWELL_MEASURE_READS
+// Time spent inside ReadProcessMemory, in performance-counter ticks, for the
+// benchmark that splits a tick into the platform's cost and ours.
+std::int64_t readCounterTicks = 0;
+#endif
+
 namespace {
 
 // Window and process handles are 32-bit values even in 64-bit Windows; the
@@ -48,8 +55,16 @@ void CloseProcessHandle(ProcessHandle process) {
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
   std::uint8_t byte = 0;
   SIZE_T bytesRead = 0;
+#ifdef HARKWELL_MEASURE_READS
+  LARGE_INTEGER start, end;
+  QueryPerformanceCounter(&start);
+#endif
   const BOOL ok = ReadProcessMemory(ToHandle(process), reinterpret_cast<LPCVOID>(std::uintptr_t{address}),
                                     &byte, 1, &bytesRead);
+#ifdef HARKWELL_MEASURE_READS
+  QueryPerformanceCounter(&end);
+  readCounterTicks += end.QuadPart - start.QuadPart;
+#endif
   if (!ok || bytesRead != 1) return false;
   value = byte;
   return true;

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine, builds Harkwell and runs it under Wine beside the
+# simulated game's demo, where players come and go every few seconds.
+# On your own display the windows appear there and stay until you close
+# Harkwell; without one the demo runs in Xvfb for DEMO_SECONDS (default 40).
+# Either way it saves screenshots to build/demo-screenshots/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup-debian.sh
+
+cmake -S . -B build/x64 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+cmake --build build/x64 -j "$(nproc)" --target Harkwell simgame demo_driver
+
+interactive=0
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  interactive=1
+  export KEEP_DISPLAY=1
+fi
+source tools/wine-session.sh build/x64
+
+bin=build/x64/bin
+shots=build/demo-screenshots
+mkdir -p "$shots"
+driver() { wine "$bin/demo_driver.exe" "$@"; }
+shoot() {  # shoot NAME WINDOW: the window's area of the screen, as a PNG
+  local geometry
+  geometry=$(driver rect "$2" | tr -d '\r')
+  import -window root -crop "$geometry" +repage "$shots/$1.png"
+  echo "  saved $shots/$1.png"
+}
+
+wine "$bin/simgame.exe" --demo &
+wine "$bin/Harkwell.exe" &
+harkwell=$!
+driver wait-windows
+
+echo "Harkwell is running beside the simulated game. Starting monitoring..."
+driver begin
+sleep 1
+shoot main-window main
+echo "Waiting for the first announcement in the game's title..."
+echo "  game title: $(driver wait-announcement 30 | tr -d '\r')"
+shoot game-announcement game
+driver about
+sleep 1
+shoot about-window about
+
+if [ "$interactive" = 1 ]; then
+  echo "Over to you: the windows are on your display. Close Harkwell to end the demo."
+  wait "$harkwell" || true
+else
+  seconds=${DEMO_SECONDS:-40}
+  echo "Watching the game's title for $seconds s (it shows each join and leave):"
+  last=""
+  for _ in $(seq 1 "$seconds"); do
+    title=$(driver title | tr -d '\r')
+    [ "$title" = "$last" ] || echo "  $(date +%T)  $title"
+    last=$title
+    sleep 1
+  done
+fi
+driver exit
+echo "Screenshots are in $shots/"

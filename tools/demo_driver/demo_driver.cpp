@@ -30,6 +30,12 @@ std::string Text(HWND window) {
   return text;
 }
 
+// A control of the main window, whether it sits on the window or in the group box.
+HWND Control(HWND main, int id) {
+  if (HWND control = GetDlgItem(main, id)) return control;
+  return GetDlgItem(GetDlgItem(main, kFrameSettings), id);
+}
+
 HWND MainWindow() { return FindWindowA(kForm1Class, nullptr); }
 HWND AboutWindow() { return FindWindowA(kForm2Class, nullptr); }
 HWND GameWindow() { return FindWindowA("DDWndClass", nullptr); }
@@ -58,8 +64,8 @@ int main(int argc, char** argv) {
   if (command == "begin") {
     HWND main = MainWindow();
     if (main == nullptr) return Fail("Harkwell is not running");
-    SendDlgItemMessageA(main, kChkFlashJoin, BM_SETCHECK, BST_CHECKED, 0);
-    SendDlgItemMessageA(main, kChkFlashLeave, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(Control(main, kChkFlashJoin), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(Control(main, kChkFlashLeave), BM_SETCHECK, BST_CHECKED, 0);
     // Posted, not sent: a failed Begin opens a modal message box.
     PostMessageA(GetDlgItem(main, kCmdBegin), BM_CLICK, 0, 0);
     const bool started =

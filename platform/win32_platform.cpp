@@ -10,9 +10,10 @@
 namespace harkwell::platform {
 
 #ifdef HARKWELL_MEASURE_READS
-// Time spent inside ReadProcessMemory, in performance-counter ticks, for the
-// benchmark that splits a tick into the platform's cost and ours.
+// Time spent inside ReadProcessMemory and SetWindowTextA, in performance-counter
+// ticks, for the benchmark that splits a tick into the platform's cost and ours.
 std::int64_t readCounterTicks = 0;
+std::int64_t titleCounterTicks = 0;
 #endif
 
 namespace {
@@ -70,7 +71,17 @@ bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t&
   return true;
 }
 
-void SetWindowTitle(WindowHandle window, const char* title) { SetWindowTextA(ToHwnd(window), title); }
+void SetWindowTitle(WindowHandle window, const char* title) {
+#ifdef HARKWELL_MEASURE_READS
+  LARGE_INTEGER start, end;
+  QueryPerformanceCounter(&start);
+#endif
+  SetWindowTextA(ToHwnd(window), title);
+#ifdef HARKWELL_MEASURE_READS
+  QueryPerformanceCounter(&end);
+  titleCounterTicks += end.QuadPart - start.QuadPart;
+#endif
+}
 
 void PlaySoundFile(const std::string& path, std::uint32_t flags) {
   // The wide call, so that a file whose name lies outside the ANSI code page

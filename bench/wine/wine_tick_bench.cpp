@@ -16,7 +16,8 @@
 
 namespace harkwell::platform {
 extern std::int64_t readCounterTicks;
-}
+extern std::int64_t titleCounterTicks;
+}  // namespace harkwell::platform
 
 namespace {
 
@@ -33,7 +34,8 @@ struct Result {
   double readsPerTick;
   double microsecondsPerTick;
   double microsecondsPerRead;
-  double outsideShare;  // of the tick, outside ReadProcessMemory
+  double outsideShare;          // of the tick, outside ReadProcessMemory
+  double outsidePlatformShare;  // outside ReadProcessMemory and SetWindowTextA
 };
 
 double Seconds(std::int64_t counterTicks) {
@@ -50,6 +52,7 @@ Result Measure(test::GameProcess& game, Shape shape, int ticks) {
   for (int i = 0; i < 3; ++i) MonitorTick();  // report whoever is there, then steady state
 
   const std::int64_t readsBefore = platform::readCounterTicks;
+  const std::int64_t titlesBefore = platform::titleCounterTicks;
   LARGE_INTEGER start, end;
   QueryPerformanceCounter(&start);
   for (int i = 0; i < ticks; ++i) MonitorTick();
@@ -57,11 +60,13 @@ Result Measure(test::GameProcess& game, Shape shape, int ticks) {
 
   const double total = Seconds(end.QuadPart - start.QuadPart);
   const double inReads = Seconds(platform::readCounterTicks - readsBefore);
+  const double inTitles = Seconds(platform::titleCounterTicks - titlesBefore);
   const double reads = 32.0 + shape.players * (shape.nameBytes + 1) + (kSlotCount - shape.players);
-  Result result{shape, ticks, reads, 0, 0, 0};
+  Result result{shape, ticks, reads, 0, 0, 0, 0};
   result.microsecondsPerTick = total / ticks * 1e6;
   result.microsecondsPerRead = result.microsecondsPerTick / reads;
   result.outsideShare = (total - inReads) / total;
+  result.outsidePlatformShare = (total - inReads - inTitles) / total;
   return result;
 }
 
@@ -83,13 +88,14 @@ int main(int argc, char** argv) {
 
   const Shape shapes[] = {{0, 0}, {8, 0}, {8, 16}, {8, 64}, {32, 0}, {32, 16}, {32, 64}};
   std::vector<Result> results;
-  std::printf("%8s %10s %10s %12s %12s %14s\n", "players", "name bytes", "reads", "us/tick", "us/read",
-              "outside reads");
+  std::printf("%8s %10s %10s %12s %12s %14s %17s\n", "players", "name bytes", "reads", "us/tick", "us/read",
+              "outside reads", "outside platform");
   for (const Shape& shape : shapes) {
     const Result r = Measure(game, shape, ticks);
     results.push_back(r);
-    std::printf("%8d %10d %10.0f %12.1f %12.2f %13.2f%%\n", shape.players, shape.nameBytes, r.readsPerTick,
-                r.microsecondsPerTick, r.microsecondsPerRead, r.outsideShare * 100);
+    std::printf("%8d %10d %10.0f %12.1f %12.2f %13.2f%% %16.3f%%\n", shape.players, shape.nameBytes,
+                r.readsPerTick, r.microsecondsPerTick, r.microsecondsPerRead, r.outsideShare * 100,
+                r.outsidePlatformShare * 100);
   }
   Detach();
 
@@ -101,9 +107,11 @@ int main(int argc, char** argv) {
       const Result& r = results[i];
       std::fprintf(out,
                    "  {\"players\": %d, \"name_bytes\": %d, \"ticks\": %d, \"reads_per_tick\": %.0f, "
-                   "\"us_per_tick\": %.3f, \"us_per_read\": %.4f, \"outside_read_share\": %.5f}%s\n",
+                   "\"us_per_tick\": %.3f, \"us_per_read\": %.4f, \"outside_read_share\": %.5f, "
+                   "\"outside_platform_share\": %.6f}%s\n",
                    r.shape.players, r.shape.nameBytes, r.ticks, r.readsPerTick, r.microsecondsPerTick,
-                   r.microsecondsPerRead, r.outsideShare, i + 1 < results.size() ? "," : "");
+                   r.microsecondsPerRead, r.outsideShare, r.outsidePlatformShare,
+                   i + 1 < results.size() ? "," : "");
     }
     std::fprintf(out, "]\n");
     std::fclose(out);

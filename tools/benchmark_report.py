@@ -1,0 +1,275 @@
+#!/usr/bin/env python3
+"""Runs the benchmarks and writes BENCHMARKS.md with its plots.
+
+Called by tools/run-benchmarks.sh after the builds, inside a Wine session
+(WINEPREFIX and DISPLAY set). Every figure in the report comes from this run.
+"""
+import datetime
+import json
+import os
+import platform
+import statistics
+import subprocess
+import time
+from pathlib import Path
+
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+
+ROOT = Path(__file__).resolve().parent.parent
+X64 = ROOT / "build/x64/bin"
+X86 = ROOT / "build/x86/bin"
+PHASE_SECONDS = int(os.environ.get("PHASE_SECONDS", "60"))
+JOINS = int(os.environ.get("JOINS", "40"))
+TICK_MS = 250
+
+
+def run(args, **kwargs):
+    return subprocess.run(args, check=True, capture_output=True, text=True, **kwargs).stdout
+
+
+def host_benchmark():
+    out = ROOT / "build/host-release/host_bench.json"
+    run([str(ROOT / "build/host-release/bin/host_tick_bench"), "--benchmark_min_time=0.2",
+         f"--benchmark_out={out}", "--benchmark_out_format=json"])
+    rows = []
+    for b in json.loads(out.read_text())["benchmarks"]:
+        args = dict(part.split(":") for part in b["name"].split("/")[1:])
+        rows.append({"players": int(args["players"]), "name_bytes": int(args["name_bytes"]),
+                     "zero_cost": args["zero_cost_reads"] == "1", "ns_per_tick": b["real_time"],
+                     "reads": b["reads_per_tick"], "allocs": b["allocs_per_tick"],
+                     "ns_per_read": b["real_time"] / b["reads_per_tick"]})
+    return rows
+
+
+def wine_benchmark():
+    out = ROOT / "build/x64/wine_bench.json"
+    run(["wine", str(X64 / "wine_tick_bench.exe"), str(out), "30"])
+    return json.loads(out.read_text())
+
+
+def linux_processes():
+    """Linux pid of Harkwell.exe and of the wineserver of our prefix."""
+    found = {}
+    prefix = "WINEPREFIX=" + os.environ["WINEPREFIX"]
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            comm = (entry / "comm").read_text().strip()
+            environ = (entry / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if prefix.encode() not in environ:
+            continue
+        if comm == "Harkwell.exe":
+            found["harkwell"] = int(entry.name)
+        elif comm.startswith("wineserver"):
+            found["wineserver"] = int(entry.name)
+    return found
+
+
+def cpu_seconds(pid):
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def memory_kib(pid, key):
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        if line.startswith(key + ":"):
+            return int(line.split()[1])
+    return 0
+
+
+def process_figures():
+    figures = {"latency": [], "cpu": {}, "private": {}, "handles": {}, "gdi": {}, "user": {}}
+    driver = subprocess.Popen(["wine", str(X64 / "process_driver.exe"), str(PHASE_SECONDS), str(JOINS)],
+                              stdout=subprocess.PIPE, text=True)
+    pids, marks = {}, {}
+    for line in driver.stdout:
+        words = line.split()
+        if not words:
+            continue
+        key = words[0]
+        if key == "ERROR":
+            raise SystemExit("process driver: " + line)
+        if key == "STARTUP_MS":
+            figures["startup_ms"] = float(words[1])
+            for _ in range(50):
+                pids = linux_processes()
+                if "harkwell" in pids and "wineserver" in pids:
+                    break
+                time.sleep(0.1)
+        elif key == "PHASE":
+            sample = (time.monotonic(), cpu_seconds(pids["harkwell"]), cpu_seconds(pids["wineserver"]))
+            if words[2] == "BEGIN":
+                marks[words[1]] = sample
+            else:
+                start = marks[words[1]]
+                wall = sample[0] - start[0]
+                figures["cpu"][words[1]] = ((sample[1] - start[1]) / wall * 100,
+                                            (sample[2] - start[2]) / wall * 100)
+                figures["rss_kib"] = memory_kib(pids["harkwell"], "VmRSS")
+                figures["hwm_kib"] = memory_kib(pids["harkwell"], "VmHWM")
+        elif key == "PRIVATE_BYTES":
+            figures["private"][words[1]] = (int(words[2]), int(words[3]))
+        elif key in ("HANDLES", "GDI", "USER"):
+            figures[key.lower()][words[1]] = int(words[2])
+        elif key == "LATENCY":
+            figures["latency"].append(float(words[2]))
+    if driver.wait() != 0:
+        raise SystemExit("the process driver failed")
+    return figures
+
+
+def imports(exe):
+    return sorted({line.split(":", 1)[1].strip() for line in run(["x86_64-w64-mingw32-objdump", "-p", str(exe)])
+                   .splitlines() if "DLL Name:" in line}, key=str.lower)
+
+
+def percentile(values, share):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, round(share * (len(ordered) - 1)))]
+
+
+def plots(host, wine, latency):
+    docs = ROOT / "docs"
+    fig, axes = plt.subplots(1, 2, figsize=(10, 4))
+    for ax, rows, unit, title in ((axes[0], [r for r in host if not r["zero_cost"]], 1e-3, "host, simulated game"),
+                                  (axes[1], wine, 1e-3, "Wine, real ReadProcessMemory")):
+        for players in (8, 32):
+            points = sorted((r["name_bytes"], r.get("ns_per_tick", r.get("us_per_tick", 0) * 1e3) * unit)
+                            for r in rows if r["players"] == players)
+            ax.plot([p[0] for p in points], [p[1] for p in points], marker="o", label=f"{players} players")
+        empty = [r.get("ns_per_tick", r.get("us_per_tick", 0) * 1e3) * unit for r in rows if r["players"] == 0]
+        ax.axhline(empty[0], color="grey", linestyle=":", label="empty game")
+        ax.set_xlabel("name length (bytes)")
+        ax.set_ylabel("µs per tick")
+        ax.set_title(title)
+        ax.legend()
+    fig.tight_layout()
+    fig.savefig(docs / "bench-tick.png", dpi=90)
+    plt.close(fig)
+
+    fig, ax = plt.subplots(figsize=(6, 3.5))
+    ax.hist(latency, bins=20, range=(0, max(300, max(latency) + 10)), color="tab:blue")
+    ax.axvline(TICK_MS, color="red", linestyle="--", label="250 ms interval")
+    ax.set_xlabel("join written → title readable (ms)")
+    ax.set_ylabel("joins")
+    ax.legend()
+    fig.tight_layout()
+    fig.savefig(docs / "bench-latency.png", dpi=90)
+    plt.close(fig)
+
+
+def available(value):
+    return "not available under Wine" if value < 0 else str(value)
+
+
+def main():
+    print("host tick benchmark...", flush=True)
+    host = host_benchmark()
+    print("tick under Wine...", flush=True)
+    wine = wine_benchmark()
+    print(f"Harkwell.exe under Wine ({PHASE_SECONDS} s per phase, {JOINS} joins)...", flush=True)
+    proc = process_figures()
+    sizes = {arch: (bin_dir / "Harkwell.exe").stat().st_size for arch, bin_dir in (("x86_64", X64), ("i686", X86))}
+    dlls = {"x86_64": imports(X64 / "Harkwell.exe"), "i686": imports(X86 / "Harkwell.exe")}
+    plots(host, wine, proc["latency"])
+
+    cpu_model = next((line.split(":", 1)[1].strip() for line in Path("/proc/cpuinfo").read_text().splitlines()
+                      if line.startswith("model name")), platform.processor())
+    wine_version = run(["wine", "--version"]).strip()
+    lat = proc["latency"]
+    full_host = next(r for r in host if r["players"] == 32 and r["name_bytes"] == 64 and r["zero_cost"])
+    full_wine = next(r for r in wine if r["players"] == 32 and r["name_bytes"] == 64)
+    lines = [
+        "# Benchmarks",
+        "",
+        f"Written by `tools/run-benchmarks.sh` on {datetime.date.today().isoformat()}: {cpu_model}, "
+        f"{os.cpu_count()} cores, {platform.system()} {platform.release()}, {wine_version}. "
+        "Every figure below comes from that run.",
+        "",
+        "## One tick on the host (simulated game)",
+        "",
+        "| players | name bytes | reads per tick | µs per tick | ns per read | µs per tick, zero-cost reads "
+        "| own ns per read | allocations per tick |",
+        "|---:|---:|---:|---:|---:|---:|---:|---:|",
+    ]
+    for r in (r for r in host if not r["zero_cost"]):
+        z = next(x for x in host if x["zero_cost"] and x["players"] == r["players"]
+                 and x["name_bytes"] == r["name_bytes"])
+        lines.append(f"| {r['players']} | {r['name_bytes']} | {r['reads']:.0f} | {r['ns_per_tick'] / 1e3:.2f} | "
+                     f"{r['ns_per_read']:.1f} | {z['ns_per_tick'] / 1e3:.2f} | {z['ns_per_read']:.1f} | "
+                     f"{r['allocs']:.0f} |")
+    lines += [
+        "",
+        "Reads per tick are 32 + Σ(name length + 1): one per occupancy byte, one per name byte and one per "
+        "terminating zero. The zero-cost column reads from a flat array, so it is the monitor's own work.",
+        "",
+        "## One tick under Wine (simulated game in its own process, real ReadProcessMemory)",
+        "",
+        "| players | name bytes | reads per tick | µs per tick | µs per read | outside ReadProcessMemory "
+        "| outside every platform call (our own work) |",
+        "|---:|---:|---:|---:|---:|---:|---:|",
+    ]
+    for r in wine:
+        lines.append(f"| {r['players']} | {r['name_bytes']} | {r['reads_per_tick']:.0f} | {r['us_per_tick']:.0f} | "
+                     f"{r['us_per_read']:.1f} | {r['outside_read_share'] * 100:.2f}% | "
+                     f"{r['outside_platform_share'] * 100:.3f}% |")
+    lines += [
+        "",
+        "![tick time against players and name length](docs/bench-tick.png)",
+        "",
+        "## Harkwell.exe under Wine",
+        "",
+        "| figure | value |",
+        "|---|---|",
+        f"| start to main window shown | {proc['startup_ms']:.0f} ms |",
+    ]
+    for phase, label in (("empty", "empty game"), ("full", "32 players, 17-byte names")):
+        own, server = proc["cpu"][phase]
+        lines.append(f"| CPU, {label}, {PHASE_SECONDS} s | {own:.2f}% of one core "
+                     f"(+ {server:.2f}% in wineserver answering its reads) |")
+    lines += [
+        f"| resident set now / peak (Linux VmRSS / VmHWM) | {proc['rss_kib'] / 1024:.1f} MB / "
+        f"{proc['hwm_kib'] / 1024:.1f} MB |",
+        "| private bytes at start / end / peak | " + " / ".join(
+            f"{v / 1048576:.2f} MB" for v in (proc["private"]["start"][0], proc["private"]["end"][0],
+                                              proc["private"]["end"][1])) + " |",
+        f"| handles at start / end | {available(proc['handles']['start'])} / {available(proc['handles']['end'])} |",
+        f"| GDI objects at start / end | {available(proc['gdi']['start'])} / {available(proc['gdi']['end'])} |",
+        f"| USER objects at start / end | {available(proc['user']['start'])} / {available(proc['user']['end'])} |",
+        f"| join → title latency over {len(lat)} joins: median / 95th percentile / max | "
+        f"{statistics.median(lat):.0f} / {percentile(lat, 0.95):.0f} / {max(lat):.0f} ms "
+        f"(interval {TICK_MS} ms) |",
+        f"| Harkwell.exe size, x86_64 / i686 | {sizes['x86_64'] / 1024:.0f} KiB / {sizes['i686'] / 1024:.0f} KiB |",
+        f"| imports, x86_64 | {', '.join(dlls['x86_64'])} |",
+        f"| imports, i686 | {', '.join(dlls['i686'])} |",
+        "",
+        "![join-to-title latency](docs/bench-latency.png)",
+        "",
+        "## What dominates",
+        "",
+        f"Under Wine a one-byte ReadProcessMemory costs about {full_wine['us_per_read']:.0f} µs (a round trip to "
+        f"wineserver), so a full table of 32 players with 64-byte names takes {full_wine['us_per_tick'] / 1e3:.0f} ms "
+        f"per tick and {100 - full_wine['outside_read_share'] * 100:.1f}% of it is inside that call. The monitor's "
+        f"own work for the same table is {full_host['ns_per_tick'] / 1e3:.1f} µs on the host "
+        f"({full_host['ns_per_read']:.1f} ns per read), and one allocation per name longer than 15 bytes. "
+        "Most of the rest under Wine is the title call of every tick (SetWindowTextA on the game's window, "
+        "another cross-process round trip); outside both platform calls the tick spends "
+        f"{max(r['outside_platform_share'] for r in wine) * 100:.2f}% at most. "
+        "Latency is the wait for the next 250 ms tick plus that tick's reads.",
+        "",
+        "Wine 8 does not report another process's handle count or GDI/USER objects (`GetProcessHandleCount` "
+        "answers 0, `GetGuiResources` is a stub): those rows say so instead of showing a made-up figure; "
+        "private bytes and the resident set stand in for growth.",
+    ]
+    (ROOT / "BENCHMARKS.md").write_text("\n".join(lines) + "\n")
+    print("wrote BENCHMARKS.md, docs/bench-tick.png, docs/bench-latency.png")
+
+
+if __name__ == "__main__":
+    main()

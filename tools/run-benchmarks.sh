@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Measures Harkwell and writes BENCHMARKS.md with its plots (docs/bench-*.png):
+# the host tick benchmark, the tick under Wine, whole-process figures of
+# Harkwell.exe under Wine, and the programs' sizes and imports.
+# PHASE_SECONDS (60) sets each CPU phase, JOINS (40) the latency samples.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup-debian.sh python3-matplotlib
+
+jobs=$(nproc)
+cmake -S . -B build/host-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/host-release -j "$jobs" --target host_tick_bench
+for arch in x64:mingw-x86_64 x86:mingw-i686; do
+  cmake -S . -B "build/${arch%%:*}" -G Ninja --no-warn-unused-cli \
+    -DCMAKE_TOOLCHAIN_FILE="cmake/${arch#*:}.cmake" >/dev/null
+done
+cmake --build build/x64 -j "$jobs" --target Harkwell simgame wine_tick_bench process_driver
+cmake --build build/x86 -j "$jobs" --target Harkwell
+
+source tools/wine-session.sh build/x64
+/usr/bin/python3 tools/benchmark_report.py  # Debian's, which has matplotlib

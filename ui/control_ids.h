@@ -1,0 +1,41 @@
+// Window classes and control ids of Harkwell's windows. Tests that drive the
+// program from outside find its windows and controls by these.
+#pragma once
+
+namespace harkwell::ui {
+
+inline constexpr char kForm1Class[] = "HarkwellForm1";
+inline constexpr char kForm2Class[] = "HarkwellForm2";
+
+// Ids stay clear of IDOK (1) and IDCANCEL (2), which the dialog manager sends
+// for Enter and Escape: no button of ours is the default or the cancel button.
+enum Form1Control : int {
+  kFrameSettings = 100,
+  kLabel1 = 101,
+  kChkPlayJoin = 102,
+  kCmdSoundJoin = 103,
+  kChkFlashJoin = 104,
+  kLabel2 = 105,
+  kChkPlayLeave = 106,
+  kCmdSoundLeave = 107,
+  kChkFlashLeave = 108,
+  kCmdExit = 109,
+  kCmdAbout = 110,
+  kCmdBegin = 111,
+};
+
+enum Form2Control : int {
+  kImage1 = 200,
+  kForm2Label1 = 201,
+  kForm2Label2 = 202,
+  kForm2Label3 = 203,
+  kForm2Label4 = 204,
+  kForm2Label5 = 205,
+  kForm2Label6 = 206,
+  kCommand1 = 207,
+};
+
+// Resource id of the program icon.
+inline constexpr int kProgramIconId = 1;
+
+}  // namespace harkwell::ui

@@ -1,0 +1,320 @@
+// The main window: its controls, the Begin/Stop toggle with its checks, the
+// poll timer, and keyboard navigation in the table's tab order.
+#include "ui/form1.h"
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <array>
+
+#include "monitor/attach.h"
+#include "monitor/tick.h"
+#include "notify/alerts.h"
+#include "ui/control_ids.h"
+#include "ui/form2.h"
+#include "ui/layout.h"
+#include "ui/owned.h"
+
+namespace harkwell::ui::form1 {
+namespace {
+
+constexpr char kCaption[] = "Harkwell";
+constexpr char kBeginCaption[] = "&Begin Monitoring";
+constexpr char kStopCaption[] = "&Stop Monitoring";
+constexpr int kClientWidth = 4695;  // twips
+constexpr int kClientHeight = 2400;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT kTimer1Interval = 250;  // ms
+
+constexpr char kMessageTitle[] = "Harkwell";
+constexpr UINT kMessageStyle = MB_OK | MB_ICONERROR;  // 16
+constexpr char kNoSoundDevice[] =
+    "You have no sound device installed, or you have an error with it.  Therefore, sounds cannot be played.";
+constexpr char kNoJoinSound[] =
+    "You have chosen to play a sound when someone joins, but you have not selected a sound to play.";
+constexpr char kNoLeaveSound[] =
+    "You have chosen to play a sound when someone leaves, but you have not selected a sound to play.";
+constexpr char kNoGame[] = "This program requires JJ2 to be running.";
+
+constexpr DWORD kCheckBox = BS_AUTOCHECKBOX | WS_TABSTOP;
+constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+// One line each: a label too narrow for its text clips it rather than hiding a second line.
+constexpr DWORD kLabel = SS_LEFTNOWORDWRAP;
+
+constexpr ControlSpec kFrameSettingsLayout{kFrameSettings, "Button", "Settings", BS_GROUPBOX, 120, 120,
+                                           4455,           1575};
+
+// Controls inside the group box; positions are still window-relative.
+constexpr std::array kFrameControls{
+    ControlSpec{kLabel1, "Static", "On join,", kLabel, 360, 480, 615, 255},
+    ControlSpec{kChkPlayJoin, "Button", "Play", kCheckBox, 360, 720, 615, 375},
+    ControlSpec{kCmdSoundJoin, "Button", "Sound...", kButton, 975, 750, 750, 315},
+    ControlSpec{kChkFlashJoin, "Button", "Flash JJ2 Window", kCheckBox, 360, 1200, 1695, 255},
+    ControlSpec{kLabel2, "Static", "On leave,", kLabel, 2520, 480, 855, 255},
+    ControlSpec{kChkFlashLeave, "Button", "Flash JJ2 Window", kCheckBox, 2520, 1200, 1695, 255},
+};
+
+// The leave column's Play box and Sound... button belong to the window and lie
+// over the group box; created before it, they sit above it in the z-order.
+constexpr std::array kOverFrameControls{
+    ControlSpec{kChkPlayLeave, "Button", "Play", kCheckBox, 2520, 720, 615, 375},
+    ControlSpec{kCmdSoundLeave, "Button", "Sound...", kButton, 3135, 750, 750, 315},
+};
+
+constexpr std::array kWindowButtons{
+    ControlSpec{kCmdExit, "Button", "E&xit", kButton, 120, 1800, 855, 495},
+    ControlSpec{kCmdAbout, "Button", "&About", kButton, 1080, 1800, 855, 495},
+    ControlSpec{kCmdBegin, "Button", kBeginCaption, kButton, 2040, 1800, 2535, 495},
+};
+
+// Keyboard order. The z-order cannot give it, because the leave column's two
+// window-level controls must be above the group box yet come after its
+// contents, so Tab follows this list instead.
+constexpr std::array kTabOrder{kCmdBegin,     kCmdExit,       kCmdAbout,     kChkPlayJoin,  kCmdSoundJoin,
+                               kChkFlashJoin, kChkFlashLeave, kChkPlayLeave, kCmdSoundLeave};
+
+struct Form1State {
+  OwnedWindow window;
+  OwnedFont font;
+  HWND frame = nullptr;
+  HWND focusBeforeDeactivation = nullptr;
+  bool timer1Enabled = false;  // the monitoring state
+  int dpi = USER_DEFAULT_SCREEN_DPI;
+};
+Form1State state;
+
+HWND Control(int id) {
+  HWND control = GetDlgItem(state.window.get(), id);
+  return control != nullptr ? control : GetDlgItem(state.frame, id);
+}
+
+bool IsTicked(int id) { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::uint8_t CheckValue(int id) { return IsTicked(id) ? 1 : 0; }
+
+void ShowFailure(const char* text) { MessageBoxA(state.window.get(), text, kMessageTitle, kMessageStyle); }
+
+// The group box is the parent of most settings, but a button control neither
+// passes its children's notifications on nor paints its inside; forward the
+// one and fill the other.
+LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(frame, GWLP_USERDATA));
+  switch (message) {
+    case WM_COMMAND:
+      return SendMessageA(GetParent(frame), message, wParam, lParam);
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return FaceColoured(reinterpret_cast<HDC>(wParam));
+    case WM_ERASEBKGND: {
+      RECT inside;
+      GetClientRect(frame, &inside);
+      FillRect(reinterpret_cast<HDC>(wParam), &inside, GetSysColorBrush(COLOR_BTNFACE));
+      return TRUE;
+    }
+    default:
+      return CallWindowProcA(original, frame, message, wParam, lParam);
+  }
+}
+
+void CreateControls(HWND form) {
+  state.font = CreatePointFont("MS Sans Serif", 825, state.dpi);
+  HFONT font = state.font.get();
+  for (const ControlSpec& spec : kOverFrameControls) CreateControl(form, spec, state.dpi, font);
+  state.frame = CreateControl(form, kFrameSettingsLayout, state.dpi, font);
+  SetWindowLongPtrA(state.frame, GWL_EXSTYLE,
+                    GetWindowLongPtrA(state.frame, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+  SetWindowLongPtrA(state.frame, GWLP_USERDATA, GetWindowLongPtrA(state.frame, GWLP_WNDPROC));
+  SetWindowLongPtrA(state.frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));
+  const POINT frameOrigin{TwipsToPixels(kFrameSettingsLayout.left, state.dpi),
+                          TwipsToPixels(kFrameSettingsLayout.top, state.dpi)};
+  for (const ControlSpec& spec : kFrameControls)
+    CreateControl(state.frame, spec, state.dpi, font, frameOrigin);
+  for (const ControlSpec& spec : kWindowButtons) CreateControl(form, spec, state.dpi, font);
+  state.focusBeforeDeactivation = Control(kCmdBegin);
+}
+
+void MoveFocus(bool backwards) {
+  const HWND focus = GetFocus();
+  int current = -1;
+  for (int i = 0; i < static_cast<int>(kTabOrder.size()); ++i) {
+    if (Control(kTabOrder[i]) == focus) current = i;
+  }
+  const int count = static_cast<int>(kTabOrder.size());
+  for (int step = 1; step <= count; ++step) {
+    const int index = current < 0 ? (backwards ? count - step : step - 1)
+                                  : ((current + (backwards ? -step : step)) % count + count) % count;
+    HWND candidate = Control(kTabOrder[index]);
+    if (IsWindowVisible(candidate) && IsWindowEnabled(candidate)) {
+      SetFocus(candidate);
+      return;
+    }
+  }
+}
+
+bool IsOurPushButton(HWND control) {
+  for (int id : {kCmdBegin, kCmdExit, kCmdAbout, kCmdSoundJoin, kCmdSoundLeave}) {
+    if (control != nullptr && Control(id) == control) return true;
+  }
+  return false;
+}
+
+void Timer1_Timer() { MonitorTick(); }
+
+void cmdBegin_Click() {
+  HWND form = state.window.get();
+  if (state.timer1Enabled) {  // Stop Monitoring
+    KillTimer(form, kTimer1);
+    state.timer1Enabled = false;
+    Detach();
+    SetWindowTextA(Control(kCmdBegin), kBeginCaption);
+    return;
+  }
+
+  const bool playJoin = IsTicked(kChkPlayJoin);
+  const bool playLeave = IsTicked(kChkPlayLeave);
+  if ((playJoin || playLeave) && waveOutGetNumDevs() == 0) return ShowFailure(kNoSoundDevice);
+  if (playJoin && alertSettings.joinSoundPath.empty()) return ShowFailure(kNoJoinSound);
+  if (playLeave && alertSettings.leaveSoundPath.empty()) return ShowFailure(kNoLeaveSound);
+
+  alertSettings.playJoin = CheckValue(kChkPlayJoin);
+  alertSettings.playLeave = CheckValue(kChkPlayLeave);
+  alertSettings.flashJoin = CheckValue(kChkFlashJoin);
+  alertSettings.flashLeave = CheckValue(kChkFlashLeave);
+
+  if (!Attach()) return ShowFailure(kNoGame);
+
+  SetWindowTextA(Control(kCmdBegin), kStopCaption);
+  SetTimer(form, kTimer1, kTimer1Interval, nullptr);
+  state.timer1Enabled = true;
+}
+
+void cmdExit_Click() { SendMessageA(state.window.get(), WM_CLOSE, 0, 0); }
+
+void cmdAbout_Click() { form2::Show(); }
+
+void OnCommand(WPARAM wParam) {
+  if (HIWORD(wParam) != BN_CLICKED) return;
+  switch (LOWORD(wParam)) {
+    case kCmdBegin:
+      return cmdBegin_Click();
+    case kCmdExit:
+      return cmdExit_Click();
+    case kCmdAbout:
+      return cmdAbout_Click();
+    case kCmdSoundJoin:
+      return cmdSoundJoin_Click();
+    case kCmdSoundLeave:
+      return cmdSoundLeave_Click();
+    default:
+      return;  // Enter and Escape arrive as IDOK and IDCANCEL: no button answers them
+  }
+}
+
+void OnActivate(HWND form, WPARAM wParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    const HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(form, focus)) state.focusBeforeDeactivation = focus;
+  } else if (state.focusBeforeDeactivation != nullptr && !IsIconic(form)) {
+    SetFocus(state.focusBeforeDeactivation);
+  }
+}
+
+void OnMouseDown(HWND form, int button, WPARAM wParam, LPARAM lParam) {
+  const int shift = ((wParam & MK_SHIFT) ? 1 : 0) | ((wParam & MK_CONTROL) ? 2 : 0);
+  // The low 16 bits as they are: the tray's reports put a message number there.
+  Form_MouseDown(form, button, shift, LOWORD(lParam), HIWORD(lParam));
+}
+
+LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  switch (message) {
+    case WM_CREATE:
+      state.window.reset(form);  // the controls are looked up through it from here on
+      CreateControls(form);
+      return 0;
+    case WM_COMMAND:
+      OnCommand(wParam);
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return FaceColoured(reinterpret_cast<HDC>(wParam));
+    case WM_TIMER:
+      if (wParam == kTimer1) Timer1_Timer();
+      return 0;
+    case WM_SIZE:
+      Form_Resize(form);
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnMouseDown(form, 1, wParam, lParam);
+      return 0;
+    case WM_RBUTTONDOWN:
+      OnMouseDown(form, 2, wParam, lParam);
+      return 0;
+    case WM_MBUTTONDOWN:
+      OnMouseDown(form, 4, wParam, lParam);
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(form, wParam);
+      return 0;
+    case WM_NEXTDLGCTL:
+      if (LOWORD(lParam) != 0) {
+        SetFocus(reinterpret_cast<HWND>(wParam));
+      } else {
+        MoveFocus(wParam != 0);
+      }
+      return 0;
+    case DM_GETDEFID: {
+      // No button is the default, but Enter presses the button that has the focus.
+      const HWND focus = GetFocus();
+      return IsOurPushButton(focus) ? MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID) : 0;
+    }
+    case WM_CLOSE:
+      Form_Unload(form);
+      state.window.reset();
+      return 0;
+    case WM_NCDESTROY:
+      if (state.timer1Enabled) KillTimer(form, kTimer1);
+      state.timer1Enabled = false;
+      state.window.release();
+      break;
+    default:
+      if (message == taskbarCreated && taskbarCreated != 0) {
+        TaskbarCreated(form);
+        return 0;
+      }
+      break;
+  }
+  return DefWindowProcA(form, message, wParam, lParam);
+}
+
+}  // namespace
+
+HWND Create(HINSTANCE instance, int dpi) {
+  state.dpi = dpi;
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kForm1Class;
+  // The class icons are shared resources: Windows keeps them for the process.
+  windowClass.hIcon =
+      static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kProgramIconId), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED));
+  windowClass.hIconSm =
+      static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kProgramIconId), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  if (RegisterClassExA(&windowClass) == 0) return nullptr;
+
+  const SIZE size = WindowSizeForClient(kClientWidth, kClientHeight, kStyle, 0, dpi);
+  return CreateWindowExA(0, kForm1Class, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
+                         nullptr, nullptr, instance, nullptr);
+}
+
+HWND Window() { return state.window.get(); }
+
+}  // namespace harkwell::ui::form1

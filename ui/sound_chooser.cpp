@@ -1,0 +1,78 @@
+// The two Sound... buttons: one open-file dialog, cdlgMain, shared by both, whose
+// file name is kept between showings as the preset for either button.
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <cstring>
+#include <string>
+
+#include "notify/alerts.h"
+#include "ui/form1.h"
+
+namespace harkwell::ui::form1 {
+namespace {
+
+constexpr DWORD kFileNameCapacity = 260;  // characters, the terminating NUL included
+constexpr DWORD kDialogFlags = 2101252;   // OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_LONGNAMES
+static_assert(kDialogFlags == (OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_LONGNAMES));
+
+// The dialog's settings; only the file name changes from one showing to the next.
+struct CommonDialog {
+  const wchar_t* title = L"Select Sound";
+  const wchar_t* filter = L"Sound (*.wav)\0*.wav\0";
+  const wchar_t* defaultExtension = L"wav";  // "ding" finds ding.wav
+  wchar_t fileName[kFileNameCapacity] = {};
+};
+CommonDialog cdlgMain;
+
+std::string ToUtf8(const wchar_t* text) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return {};
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), bytes, nullptr, nullptr);
+  utf8.resize(static_cast<size_t>(bytes) - 1);  // drop the NUL the conversion wrote
+  return utf8;
+}
+
+// Shows the dialog and sets `path` from its outcome: the chosen file, empty on
+// cancel. The dialog's wide API lets any file name through; the path is kept
+// as UTF-8, which the sound player turns back into wide text.
+void ChooseSound(std::string& path) {
+  wchar_t before[kFileNameCapacity];
+  std::memcpy(before, cdlgMain.fileName, sizeof(before));
+
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = Window();
+  dialog.lpstrFilter = cdlgMain.filter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = cdlgMain.fileName;
+  dialog.nMaxFile = kFileNameCapacity;
+  dialog.lpstrTitle = cdlgMain.title;
+  dialog.lpstrDefExt = cdlgMain.defaultExtension;
+  dialog.Flags = kDialogFlags;
+  if (GetOpenFileNameW(&dialog)) {
+    path = ToUtf8(cdlgMain.fileName);
+    return;
+  }
+
+  // A failed dialog may have written into the buffer (a path too long for it
+  // leaves the needed length in its first characters), so the file name goes
+  // back to what it was: the preset stays usable and no garbage is stored.
+  const DWORD error = CommDlgExtendedError();
+  std::memcpy(cdlgMain.fileName, before, sizeof(before));
+  if (error == 0) {
+    path.clear();  // cancel
+  } else {
+    path = ToUtf8(cdlgMain.fileName);
+  }
+}
+
+}  // namespace
+
+void cmdSoundJoin_Click() { ChooseSound(alertSettings.joinSoundPath); }
+
+void cmdSoundLeave_Click() { ChooseSound(alertSettings.leaveSoundPath); }
+
+}  // namespace harkwell::ui::form1

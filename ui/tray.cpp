@@ -1,0 +1,89 @@
+// Minimising hides the main window behind an icon in the notification area; a
+// left double-click on the icon brings it back.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "ui/form1.h"
+#include "ui/form2.h"
+
+namespace harkwell::ui::form1 {
+namespace {
+
+// The first, single-byte form of the record. On 32-bit Windows it is the
+// 88-byte layout with its 64-byte tip; 64-bit Windows has wider handles and
+// so its own size for the same form.
+constexpr DWORD kTrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
+#ifndef _WIN64
+static_assert(kTrayRecordSize == 88);
+#endif
+// The first form ends with a 64-byte tip; later forms lengthen the field.
+constexpr size_t kTipSize = 64;
+static_assert(offsetof(NOTIFYICONDATAA, szTip) + kTipSize == kTrayRecordSize);
+
+constexpr UINT kTrayIconId = 1;
+constexpr UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;  // 7
+// The tray reports mouse events as WM_LBUTTONDOWN with the event's message
+// number in the low 16 bits of lParam, which reads as the x coordinate.
+constexpr UINT kTrayCallbackMessage = WM_LBUTTONDOWN;  // 0x201
+constexpr int kTrayDoubleClick = WM_LBUTTONDBLCLK;     // 0x203
+
+// Zero until the first minimise; afterwards it names the icon added last.
+NOTIFYICONDATAA trayIconData;
+
+void FillTrayIconData(HWND form) {
+  trayIconData.cbSize = kTrayRecordSize;
+  trayIconData.hWnd = form;
+  trayIconData.uID = kTrayIconId;
+  trayIconData.uFlags = kTrayFlags;
+  trayIconData.uCallbackMessage = kTrayCallbackMessage;
+  trayIconData.hIcon = reinterpret_cast<HICON>(GetClassLongPtrA(form, GCLP_HICONSM));
+  // The caption, its NUL, and blanks up to the end of the field.
+  char caption[kTipSize] = {};
+  GetWindowTextA(form, caption, sizeof(caption));
+  std::memset(trayIconData.szTip, ' ', kTipSize);
+  std::memcpy(trayIconData.szTip, caption, std::strlen(caption) + 1);
+}
+
+void ShowRestored(HWND form) {
+  ShowWindow(form, SW_RESTORE);  // Form_Resize runs and removes the icon
+  ShowWindow(form, SW_SHOW);
+  SetForegroundWindow(form);
+}
+
+// Hidden without an icon, the window could never be reached again.
+void AddIconOrShowWindow(HWND form) {
+  if (!Shell_NotifyIconA(NIM_ADD, &trayIconData)) ShowRestored(form);
+}
+
+}  // namespace
+
+void Form_Resize(HWND form) {
+  if (IsIconic(form)) {
+    ShowWindow(form, SW_HIDE);
+    FillTrayIconData(form);
+    AddIconOrShowWindow(form);
+  } else {
+    Shell_NotifyIconA(NIM_DELETE, &trayIconData);
+  }
+}
+
+void Form_MouseDown(HWND form, int /*button*/, int /*shift*/, int x, int /*y*/) {
+  if (x == kTrayDoubleClick) ShowRestored(form);
+}
+
+void Form_Unload(HWND /*form*/) {
+  Shell_NotifyIconA(NIM_DELETE, &trayIconData);
+  form2::Unload();
+  PostQuitMessage(0);
+}
+
+void TaskbarCreated(HWND form) {
+  // Only while hidden in the tray: the new notification area has lost our icon.
+  if (IsIconic(form) && !IsWindowVisible(form)) AddIconOrShowWindow(form);
+}
+
+}  // namespace harkwell::ui::form1

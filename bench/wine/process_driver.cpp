@@ -13,6 +13,7 @@
 #include <string>
 
 #include "game_process.h"
+#include "process_counters.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -37,22 +38,17 @@ void Say(const char* format, auto... values) {
   std::fflush(stdout);
 }
 
-void Counters(HANDLE harkwell, const char* when) {
+void Counters(const PROCESS_INFORMATION& harkwell, const char* when) {
   PROCESS_MEMORY_COUNTERS memory{};
   memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(harkwell, &memory, sizeof memory)) {
+  if (GetProcessMemoryInfo(harkwell.hProcess, &memory, sizeof memory)) {
     Say("PRIVATE_BYTES %s %llu %llu", when, static_cast<unsigned long long>(memory.PagefileUsage),
         static_cast<unsigned long long>(memory.PeakPagefileUsage));
   }
-  DWORD handles = 0;
-  const BOOL haveHandles = GetProcessHandleCount(harkwell, &handles);
-  // Wine answers 0 for another process's handles and GDI/USER objects: no process
-  // has none, so 0 is reported as "not available" rather than as a count.
-  Say("HANDLES %s %ld", when, haveHandles && handles > 0 ? static_cast<long>(handles) : -1L);
-  const DWORD gdi = GetGuiResources(harkwell, GR_GDIOBJECTS);
-  const DWORD user = GetGuiResources(harkwell, GR_USEROBJECTS);
-  Say("GDI %s %ld", when, gdi > 0 ? static_cast<long>(gdi) : -1L);
-  Say("USER %s %ld", when, user > 0 ? static_cast<long>(user) : -1L);
+  const test::ProcessCounters counters = test::ReadProcessCounters(harkwell.hProcess, harkwell.dwProcessId);
+  Say("HANDLES %s %ld", when, counters.handles);
+  Say("GDI %s %ld", when, counters.gdiObjects);
+  Say("WINDOWS %s %ld", when, counters.windows);
 }
 
 // Waits, polling every 2 ms for at most `seconds`, until the game shows `title`.
@@ -94,7 +90,7 @@ int main(int argc, char** argv) {
   if (main == nullptr) return Say("ERROR Harkwell's window did not appear"), 1;
   Say("STARTUP_MS %.1f", Milliseconds(launched, Now()));
   Say("HARKWELL_PID %lu", harkwell.dwProcessId);
-  Counters(harkwell.hProcess, "start");
+  Counters(harkwell, "start");
 
   PostMessageA(GetDlgItem(main, ui::kCmdBegin), BM_CLICK, 0, 0);
   char caption[64] = {};
@@ -108,14 +104,14 @@ int main(int argc, char** argv) {
   Say("PHASE empty BEGIN");
   Sleep(static_cast<DWORD>(phaseSeconds) * 1000);
   Say("PHASE empty END");
-  Counters(harkwell.hProcess, "empty");
+  Counters(harkwell, "empty");
 
   for (int slot = 1; slot <= 32; ++slot) game.Join(slot, "Player" + std::to_string(100000000 + slot));
   Sleep(6000);  // the first join is announced, the rest absorbed; let the title settle
   Say("PHASE full BEGIN");
   Sleep(static_cast<DWORD>(phaseSeconds) * 1000);
   Say("PHASE full END");
-  Counters(harkwell.hProcess, "full");
+  Counters(harkwell, "full");
   for (int slot = 1; slot <= 32; ++slot) game.Leave(slot);
   Sleep(1000);
 
@@ -132,7 +128,7 @@ int main(int argc, char** argv) {
     game.Leave(1);
     if (!WaitForTitle(game, name + " has left", 5)) return Say("ERROR leave %d was not announced", i), 1;
   }
-  Counters(harkwell.hProcess, "end");
+  Counters(harkwell, "end");
 
   PostMessageA(GetDlgItem(main, ui::kCmdExit), BM_CLICK, 0, 0);
   WaitForSingleObject(harkwell.hProcess, 10000);

@@ -14,6 +14,7 @@
 #include "notify/alerts.h"
 #include "notify/title.h"
 #include "platform/simulated_platform.h"
+#include "tests/program_state.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -33,10 +34,7 @@ namespace {
 
 void SetUpGame(int occupied, int nameLength, bool zeroCostReads) {
   simulated::ResetGame();
-  gameAttachment = {};
-  previousSnapshot = {};
-  alertSettings = {};
-  titleCountdown = 0;
+  ResetProgramState();
   auto& game = simulated::Game();
   game.recordTitles = false;
   for (int slot = 1; slot <= occupied; ++slot) {

@@ -15,6 +15,7 @@
 #include "notify/alerts.h"
 #include "notify/title.h"
 #include "platform/simulated_platform.h"
+#include "tests/program_state.h"
 
 namespace harkwell {
 namespace {
@@ -71,10 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace harkwell;
   FuzzedDataProvider input(data, size);
   simulated::ResetGame();
-  gameAttachment = {};
-  previousSnapshot = {};
-  alertSettings = {};
-  titleCountdown = 0;
+  ResetProgramState();
   auto& game = simulated::Game();
 
   const std::uint8_t marker =

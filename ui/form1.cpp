@@ -122,7 +122,7 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
 void CreateControls(HWND form) {
   state.font = CreatePointFont("MS Sans Serif", 825, state.dpi);
   HFONT font = state.font.get();
-  for (const ControlSpec& spec : kOverFrameControls) CreateControl(form, spec, state.dpi, font);
+  for (const ControlSpec& placement : kOverFrameControls) CreateControl(form, placement, state.dpi, font);
   state.frame = CreateControl(form, kFrameSettingsLayout, state.dpi, font);
   SetWindowLongPtrA(state.frame, GWL_EXSTYLE,
                     GetWindowLongPtrA(state.frame, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
@@ -130,9 +130,9 @@ void CreateControls(HWND form) {
   SetWindowLongPtrA(state.frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));
   const POINT frameOrigin{TwipsToPixels(kFrameSettingsLayout.left, state.dpi),
                           TwipsToPixels(kFrameSettingsLayout.top, state.dpi)};
-  for (const ControlSpec& spec : kFrameControls)
-    CreateControl(state.frame, spec, state.dpi, font, frameOrigin);
-  for (const ControlSpec& spec : kWindowButtons) CreateControl(form, spec, state.dpi, font);
+  for (const ControlSpec& placement : kFrameControls)
+    CreateControl(state.frame, placement, state.dpi, font, frameOrigin);
+  for (const ControlSpec& placement : kWindowButtons) CreateControl(form, placement, state.dpi, font);
   state.focusBeforeDeactivation = Control(kCmdBegin);
 }
 
@@ -294,13 +294,7 @@ LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lPara
 
 HWND Create(HINSTANCE instance, int dpi) {
   state.dpi = dpi;
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kForm1Class;
+  WNDCLASSEXA windowClass = WindowClass(instance, WindowProc, kForm1Class);
   // The class icons are shared resources: Windows keeps them for the process.
   windowClass.hIcon =
       static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kProgramIconId), IMAGE_ICON,

@@ -73,10 +73,10 @@ void CreateControls(HWND form) {
   SendMessageA(image, STM_SETICON, reinterpret_cast<WPARAM>(state.picture.get()), 0);
 
   CreateControl(form, kLabel1Layout, dpi, state.titleFont.get());
-  for (const ControlSpec* spec : {&kLabel2Layout, &kLabel3Layout, &kLabel6Layout})
-    CreateControl(form, *spec, dpi, state.textFont.get());
-  for (const ControlSpec* spec : {&kLabel4Layout, &kLabel5Layout})
-    CreateControl(form, *spec, dpi, state.linkFont.get());
+  for (const ControlSpec* placement : {&kLabel2Layout, &kLabel3Layout, &kLabel6Layout})
+    CreateControl(form, *placement, dpi, state.textFont.get());
+  for (const ControlSpec* placement : {&kLabel4Layout, &kLabel5Layout})
+    CreateControl(form, *placement, dpi, state.linkFont.get());
   CreateControl(form, kCommand1Layout, dpi, state.textFont.get());
 }
 
@@ -170,13 +170,7 @@ LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lPara
 void Register(HINSTANCE instance, int dpi) {
   state.instance = instance;
   state.dpi = dpi;
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kForm2Class;
+  const WNDCLASSEXA windowClass = WindowClass(instance, WindowProc, kForm2Class);
   RegisterClassExA(&windowClass);
 }
 

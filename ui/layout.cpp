@@ -26,16 +26,16 @@ OwnedFont CreatePointFont(const char* face, int hundredthsOfPoint, int dpi, bool
   return OwnedFont(CreateFontIndirectA(&font));
 }
 
-HWND CreateControl(HWND parent, const ControlSpec& spec, int dpi, HFONT font, POINT parentOrigin) {
+HWND CreateControl(HWND parent, const ControlSpec& placement, int dpi, HFONT font, POINT parentOrigin) {
   // Converting the window-relative edges first and subtracting the parent's
   // pixel origin keeps a nested control exactly where the table puts it.
-  const int left = TwipsToPixels(spec.left, dpi) - parentOrigin.x;
-  const int top = TwipsToPixels(spec.top, dpi) - parentOrigin.y;
-  HWND control =
-      CreateWindowExA(0, spec.windowClass, spec.caption, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | spec.style,
-                      left, top, TwipsToPixels(spec.width, dpi), TwipsToPixels(spec.height, dpi), parent,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
+  const int left = TwipsToPixels(placement.left, dpi) - parentOrigin.x;
+  const int top = TwipsToPixels(placement.top, dpi) - parentOrigin.y;
+  HWND control = CreateWindowExA(
+      0, placement.windowClass, placement.caption, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | placement.style,
+      left, top, TwipsToPixels(placement.width, dpi), TwipsToPixels(placement.height, dpi), parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
   if (control != nullptr && font != nullptr)
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
@@ -51,6 +51,17 @@ SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD e
   RECT rect{0, 0, TwipsToPixels(clientWidth, dpi), TwipsToPixels(clientHeight, dpi)};
   AdjustWindowRectEx(&rect, style, FALSE, exStyle);
   return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+WNDCLASSEXA WindowClass(HINSTANCE instance, WNDPROC windowProc, const char* name) {
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = name;
+  return windowClass;
 }
 
 }  // namespace harkwell::ui

@@ -30,10 +30,11 @@ struct ControlSpec {
   int left, top, width, height;
 };
 
-// Creates `spec` as a child of `parent`. `parentOrigin` is the parent's top-left
+// Creates `placement` as a child of `parent`. `parentOrigin` is the parent's top-left
 // corner in the window's client pixels (0, 0 unless the parent is a container
 // such as a group box), so positions stay exact whatever the nesting.
-HWND CreateControl(HWND parent, const ControlSpec& spec, int dpi, HFONT font, POINT parentOrigin = {0, 0});
+HWND CreateControl(HWND parent, const ControlSpec& placement, int dpi, HFONT font,
+                   POINT parentOrigin = {0, 0});
 
 // The answer to WM_CTLCOLORSTATIC and WM_CTLCOLORBTN: text and background in
 // the dialog face colour, so labels and check boxes blend with the window.
@@ -41,5 +42,8 @@ LRESULT FaceColoured(HDC dc);
 
 // The outer window size whose client area is `clientWidth` x `clientHeight` twips.
 SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, int dpi);
+
+// A window class of ours: arrow cursor, dialog-coloured background.
+WNDCLASSEXA WindowClass(HINSTANCE instance, WNDPROC windowProc, const char* name);
 
 }  // namespace harkwell::ui

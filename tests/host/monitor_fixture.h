@@ -12,6 +12,7 @@
 #include "notify/alerts.h"
 #include "notify/title.h"
 #include "platform/simulated_platform.h"
+#include "tests/program_state.h"
 
 namespace harkwell {
 
@@ -19,10 +20,7 @@ class MonitorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     simulated::ResetGame();
-    previousSnapshot = {};
-    gameAttachment = {};
-    alertSettings = {};
-    titleCountdown = 0;
+    ResetProgramState();
   }
 
   simulated::SimulatedGame& game() { return simulated::Game(); }

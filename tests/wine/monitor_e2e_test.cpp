@@ -8,16 +8,10 @@
 #include "monitor/tick.h"
 #include "notify/alerts.h"
 #include "notify/title.h"
+#include "tests/program_state.h"
 
 namespace harkwell {
 namespace {
-
-void ResetProgramState() {
-  gameAttachment = {};
-  previousSnapshot = {};
-  alertSettings = {};
-  titleCountdown = 0;
-}
 
 void Ticks(int count) {
   for (int i = 0; i < count; ++i) MonitorTick();

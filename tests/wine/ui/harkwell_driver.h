@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/wine/game_process.h"
 #include "tools/simgame/simgame_protocol.h"
 #include "ui/control_ids.h"
 
@@ -19,13 +20,7 @@ namespace harkwell::uitest {
 
 using namespace std::chrono_literals;
 
-// The folder of this test program, where Harkwell.exe and simgame.exe are built too.
-inline std::string ProgramDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string directory = path;
-  return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
+using test::ProgramDirectory;
 
 // Polls `condition` until it holds or `timeout` passes, pumping this thread's
 // messages meanwhile. Returns whether it held.

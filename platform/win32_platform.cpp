@@ -3,7 +3,9 @@
 // mmsystem.h needs the types windows.h defines.
 #include <mmsystem.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -33,6 +35,42 @@ std::wstring Utf8ToWide(const std::string& text) {
   MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(),
                       length);
   return wide;
+}
+
+struct FileCloser {
+  using pointer = HANDLE;
+  void operator()(HANDLE file) const {
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
+};
+using OwnedFile = std::unique_ptr<HANDLE, FileCloser>;
+
+// Alert sounds are short; a larger file is left to winmm to play by name.
+constexpr LONGLONG kMaxSoundFileBytes = 32LL << 20;
+
+bool ReadSoundFile(const std::wstring& path, std::vector<char>& bytes) {
+  const OwnedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (file.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+      size.QuadPart > kMaxSoundFileBytes) {
+    return false;
+  }
+  bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  DWORD read = 0;
+  return ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+         read == bytes.size();
+}
+
+struct SoundBuffers {
+  std::vector<char> current;
+  std::vector<char> previous;
+};
+
+// Never freed: a sound may still be playing from it while the program exits.
+SoundBuffers& PlayingSounds() {
+  static auto* buffers = new SoundBuffers;
+  return *buffers;
 }
 
 }  // namespace
@@ -84,10 +122,22 @@ void SetWindowTitle(WindowHandle window, const char* title) {
 }
 
 void PlaySoundFile(const std::string& path, std::uint32_t flags) {
-  // The wide call, so that a file whose name lies outside the ANSI code page
-  // still plays. An empty path stays empty: with SND_NODEFAULT nothing sounds.
   const std::wstring widePath = Utf8ToWide(path);
-  sndPlaySoundW(widePath.c_str(), flags);
+  std::vector<char> sound;
+  if (widePath.empty() || !ReadSoundFile(widePath, sound)) {
+    // Nothing to read: winmm gets the name and, with SND_NODEFAULT, plays nothing.
+    sndPlaySoundW(widePath.c_str(), flags);
+    return;
+  }
+  // Played from memory, so that winmm never opens the file by name: some
+  // versions do that through the ANSI code page and silently fail on any
+  // other name. An asynchronous sound reads its buffer while it plays, so the
+  // last two buffers are kept: starting a sound stops the one before.
+  SoundBuffers& buffers = PlayingSounds();
+  sndPlaySoundW(nullptr, 0);
+  buffers.previous.swap(buffers.current);
+  buffers.current.swap(sound);
+  sndPlaySoundW(reinterpret_cast<LPCWSTR>(buffers.current.data()), flags | SND_MEMORY);
 }
 
 void FlashWindowWithInfo(const FlashWindowInfo& info) {

@@ -66,6 +66,8 @@ def linux_processes():
             continue
         if comm == "Harkwell.exe":
             found["harkwell"] = int(entry.name)
+        elif comm == "simgame.exe":
+            found["simgame"] = int(entry.name)
         elif comm.startswith("wineserver"):
             found["wineserver"] = int(entry.name)
     return found
@@ -99,7 +101,7 @@ def process_figures():
             figures["startup_ms"] = float(words[1])
             for _ in range(50):
                 pids = linux_processes()
-                if "harkwell" in pids and "wineserver" in pids:
+                if all(name in pids for name in ("harkwell", "wineserver", "simgame")):
                     break
                 time.sleep(0.1)
         elif key == "PHASE":
@@ -113,6 +115,7 @@ def process_figures():
                                             (sample[2] - start[2]) / wall * 100)
                 figures["rss_kib"] = memory_kib(pids["harkwell"], "VmRSS")
                 figures["hwm_kib"] = memory_kib(pids["harkwell"], "VmHWM")
+                figures["game_rss_kib"] = memory_kib(pids["simgame"], "VmRSS")
         elif key == "PRIVATE_BYTES":
             figures["private"][words[1]] = (int(words[2]), int(words[3]))
         elif key in ("HANDLES", "GDI", "WINDOWS"):
@@ -235,7 +238,8 @@ def main():
                      f"(+ {server:.2f}% in wineserver answering its reads) |")
     lines += [
         f"| resident set now / peak (Linux VmRSS / VmHWM) | {proc['rss_kib'] / 1024:.1f} MB / "
-        f"{proc['hwm_kib'] / 1024:.1f} MB |",
+        f"{proc['hwm_kib'] / 1024:.1f} MB (the simulated game, a bare Win32 window: "
+        f"{proc['game_rss_kib'] / 1024:.1f} MB) |",
         "| private bytes at start / end / peak | " + " / ".join(
             f"{v / 1048576:.2f} MB" for v in (proc["private"]["start"][0], proc["private"]["end"][0],
                                               proc["private"]["end"][1])) + " |",
@@ -263,6 +267,12 @@ def main():
         "another cross-process round trip); outside both platform calls the tick spends "
         f"{max(r['outside_platform_share'] for r in wine) * 100:.2f}% at most. "
         "Latency is the wait for the next 250 ms tick plus that tick's reads.",
+        "",
+        "The working-set target of 8 MB is met by what the program itself holds, its private bytes, and "
+        "missed by the resident set: under Wine that counts Wine's own loader and the Unix side of every "
+        "system DLL the program loads. The simulated game, a bare Win32 window without the common dialogs, "
+        "the shell or COM, already has the resident figure beside it; the rest of Harkwell's is those DLLs, "
+        "mapped once and shared.",
         "",
         "Wine 8 answers 0 to `GetProcessHandleCount` and `GetGuiResources`, so the counts above are read "
         "another way: kernel handles from the system handle list, GDI objects from the process's own GDI "

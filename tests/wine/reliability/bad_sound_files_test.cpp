@@ -47,6 +47,17 @@ class BadSoundFiles : public testing::Test {
     return WaitFor([&] { return !IsWindow(dialog); });
   }
 
+  // Writes `sound` at `path`, chooses it for joins, begins with Play ticked
+  // and lets a player join: exactly that sound must arrive.
+  void ExpectChosenFilePlays(const std::wstring& path, TestSound sound) {
+    WriteWav(path, sound);
+    ASSERT_TRUE(Choose(ui::kCmdSoundJoin, path));
+    app.Tick(ui::kChkPlayJoin, true);
+    ASSERT_EQ(app.ClickBegin(), "");
+    ASSERT_TRUE(game.Command("join 1 Jazz"));
+    EXPECT_TRUE(PlayedExactly({sound})) << Describe(PlayedSounds());
+  }
+
   // Lets a player join and leave, each announced.
   void JoinAndLeave(const std::string& name) {
     ASSERT_TRUE(game.Command("join 1 " + name));
@@ -82,36 +93,20 @@ TEST_F(BadSoundFiles, APathThatFillsTheBufferPlays) {
   const std::wstring path = folder_ + std::wstring(259 - folder_.size() - file.size(), L'd') + file;
   ASSERT_EQ(path.size(), 259u);
   CreateDirectoryW(path.substr(0, path.size() - file.size()).c_str(), nullptr);
-  WriteWav(path, kFullPathSound);
-  ASSERT_TRUE(Choose(ui::kCmdSoundJoin, path));
-  app.Tick(ui::kChkPlayJoin, true);
-  ASSERT_EQ(app.ClickBegin(), "");
-  ASSERT_TRUE(game.Command("join 1 Jazz"));
-  EXPECT_TRUE(PlayedExactly({kFullPathSound})) << Describe(PlayedSounds());
+  ExpectChosenFilePlays(path, kFullPathSound);
 }
 
 // The path is kept as UTF-8 and played through the wide API: a name beyond
 // ASCII must reach the player intact.
 TEST_F(BadSoundFiles, ANonAsciiNamePlays) {
-  const std::wstring path = folder_ + L"Caf\x00E9 se\x00F1or \x00A7.wav";
-  WriteWav(path, kForeignNameSound);
-  ASSERT_TRUE(Choose(ui::kCmdSoundJoin, path));
-  app.Tick(ui::kChkPlayJoin, true);
-  ASSERT_EQ(app.ClickBegin(), "");
-  ASSERT_TRUE(game.Command("join 1 Jazz"));
-  EXPECT_TRUE(PlayedExactly({kForeignNameSound})) << Describe(PlayedSounds());
+  ExpectChosenFilePlays(folder_ + L"Caf\x00E9 se\x00F1or \x00A7.wav", kForeignNameSound);
 }
 
 // winmm's own file opening goes through the ANSI code page under Wine 8, so
 // this name plays only because the sound is handed over from memory.
 TEST_F(BadSoundFiles, ANameOutsideTheAnsiCodePagePlays) {
-  const std::wstring path = folder_ + L"\x0437\x0432\x0443\x043A \x30B5\x30A6\x30F3\x30C9.wav";
-  WriteWav(path, kForeignNameSound);
-  ASSERT_TRUE(Choose(ui::kCmdSoundJoin, path));
-  app.Tick(ui::kChkPlayJoin, true);
-  ASSERT_EQ(app.ClickBegin(), "");
-  ASSERT_TRUE(game.Command("join 1 Jazz"));
-  EXPECT_TRUE(PlayedExactly({kForeignNameSound})) << Describe(PlayedSounds());
+  ExpectChosenFilePlays(folder_ + L"\x0437\x0432\x0443\x043A \x30B5\x30A6\x30F3\x30C9.wav",
+                        kForeignNameSound);
 }
 
 }  // namespace

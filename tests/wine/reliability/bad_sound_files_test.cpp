@@ -18,20 +18,9 @@ constexpr TestSound kGoneSound{0x1111, 250};
 constexpr TestSound kFullPathSound{0x3333, 250};
 constexpr TestSound kForeignNameSound{0x4444, 250};
 
-class BadSoundFiles : public testing::Test {
+class BadSoundFiles : public HarkwellBesideGame {
  protected:
   static void SetUpTestSuite() { folder_ = TempFolder(L"harkwell-bad-sounds"); }
-  void SetUp() override {
-    ASSERT_GT(waveOutGetNumDevs(), 0u) << "these tests need the file-backed wave device (HOME/.asoundrc)";
-    ForgetPlayedSounds();
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(game.Start());
-  }
-  void TearDown() override {
-    if (app.process.Running()) {
-      EXPECT_TRUE(app.Exit());
-    }
-  }
 
   // Picks `path` in the chooser of button `id`, typed with the wide API so
   // that any name gets through. Returns whether the dialog took it and closed.
@@ -67,8 +56,6 @@ class BadSoundFiles : public testing::Test {
   }
 
   static std::wstring folder_;
-  Harkwell app;
-  Game game;
 };
 std::wstring BadSoundFiles::folder_;
 

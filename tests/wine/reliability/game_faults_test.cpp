@@ -19,23 +19,12 @@ using Titles = std::vector<std::string>;
 constexpr TestSound kJoinSound{0x1111, 250};
 constexpr TestSound kLeaveSound{0x2222, 500};
 
-class GameFaults : public testing::Test {
+class GameFaults : public HarkwellBesideGame {
  protected:
   static void SetUpTestSuite() {
     folder_ = TempFolder(L"harkwell-game-faults");
     WriteWav(folder_ + L"join.wav", kJoinSound);
     WriteWav(folder_ + L"leave.wav", kLeaveSound);
-  }
-  void SetUp() override {
-    ASSERT_GT(waveOutGetNumDevs(), 0u) << "these tests need the file-backed wave device (HOME/.asoundrc)";
-    ForgetPlayedSounds();
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(game.Start());
-  }
-  void TearDown() override {
-    if (app.process.Running()) {
-      EXPECT_TRUE(app.Exit());
-    }
   }
 
   // Begins monitoring and waits until the first tick has put the game's title back.
@@ -53,8 +42,6 @@ class GameFaults : public testing::Test {
   }
 
   static std::wstring folder_;
-  Harkwell app;
-  Game game;
 };
 std::wstring GameFaults::folder_;
 

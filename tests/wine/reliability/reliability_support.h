@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+#include <mmsystem.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -212,5 +215,25 @@ inline void WithTickHeld(const Game& game, const std::function<void()>& changes)
   changes();
   ResumeThread(game.process.info.hThread);
 }
+
+// Harkwell and a simulated game, both started afresh for each test, with the
+// file-backed wave device so that played sounds can be counted.
+class HarkwellBesideGame : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_GT(waveOutGetNumDevs(), 0u) << "these tests need the file-backed wave device (HOME/.asoundrc)";
+    ForgetPlayedSounds();
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(game.Start());
+  }
+  void TearDown() override {
+    if (app.process.Running()) {
+      EXPECT_TRUE(app.Exit());
+    }
+  }
+
+  Harkwell app;
+  Game game;
+};
 
 }  // namespace harkwell::reliability

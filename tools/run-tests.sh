@@ -5,6 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
 
+echo "== Formatting"
+find monitor notify platform ui tests tools bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run -Werror
+
 jobs=$(nproc)
 cmake -S . -B build/host -G Ninja >/dev/null
 cmake --build build/host -j "$jobs"

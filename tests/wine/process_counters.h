@@ -68,7 +68,8 @@ inline long CountHandles(DWORD processId) {
 
 inline long CountGdiObjects(HANDLE process) {
   PROCESS_BASIC_INFORMATION basic{};
-  if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+  if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+    return -1;
   std::uintptr_t table = 0;
   if (!ReadProcessMemory(process, reinterpret_cast<const char*>(basic.PebBaseAddress) + kPebGdiTableOffset,
                          &table, sizeof table, nullptr) ||

@@ -55,9 +55,7 @@ std::string_view WordForKind(CommandKind kind) {
   return "?";
 }
 
-bool TakesName(CommandKind kind) {
-  return kind == CommandKind::kJoin || kind == CommandKind::kRename;
-}
+bool TakesName(CommandKind kind) { return kind == CommandKind::kJoin || kind == CommandKind::kRename; }
 
 }  // namespace
 
@@ -90,8 +88,7 @@ std::optional<Command> ParseCommand(std::string_view text, std::string& error) {
     const std::string_view slot_word = NextWord(rest);
     const std::optional<std::uint32_t> slot = ParseNumber(slot_word, kSlotCount);
     if (!slot || *slot < 1) {
-      error = "slot must be 1.." + std::to_string(kSlotCount) + ", got '" + std::string(slot_word) +
-              "'";
+      error = "slot must be 1.." + std::to_string(kSlotCount) + ", got '" + std::string(slot_word) + "'";
       return std::nullopt;
     }
     command.slot = static_cast<int>(*slot);
@@ -130,8 +127,7 @@ std::optional<Command> ParseCommand(std::string_view text, std::string& error) {
   return command;
 }
 
-std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view text,
-                                                       std::string_view source_name,
+std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view text, std::string_view source_name,
                                                        std::string& error) {
   std::vector<ScenarioStep> steps;
   int line_number = 0;
@@ -153,8 +149,8 @@ std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view text,
     const std::string_view delay_word = NextWord(rest);
     const std::optional<std::uint32_t> delay = ParseNumber(delay_word, kMaxDelayMs);
     if (!delay) {
-      return fail("delay must be a number of milliseconds up to " + std::to_string(kMaxDelayMs) +
-                  ", got '" + std::string(delay_word) + "'");
+      return fail("delay must be a number of milliseconds up to " + std::to_string(kMaxDelayMs) + ", got '" +
+                  std::string(delay_word) + "'");
     }
     std::string why;
     std::optional<Command> command = ParseCommand(rest, why);

@@ -46,8 +46,7 @@ std::optional<Command> ParseCommand(std::string_view text, std::string& error);
 // A whole scenario: one "<delay_ms> <command>" a line; '#' comment lines and
 // blank lines are skipped, CR before LF is dropped. Every line is checked
 // before any is returned; `error` names `source_name` and the line number.
-std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view text,
-                                                       std::string_view source_name,
+std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view text, std::string_view source_name,
                                                        std::string& error);
 
 // The command in the syntax ParseCommand reads back, as written to the log.

@@ -133,17 +133,16 @@ bool WriteBuildMarker(std::uint8_t marker, std::string& error) {
   auto* dos_header = reinterpret_cast<IMAGE_DOS_HEADER*>(image);
   const auto old_offset = static_cast<std::size_t>(dos_header->e_lfanew);
   const auto* nt_headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + old_offset);
-  const std::size_t headers_size =
-      offsetof(IMAGE_NT_HEADERS, OptionalHeader) + nt_headers->FileHeader.SizeOfOptionalHeader +
-      nt_headers->FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
+  const std::size_t headers_size = offsetof(IMAGE_NT_HEADERS, OptionalHeader) +
+                                   nt_headers->FileHeader.SizeOfOptionalHeader +
+                                   nt_headers->FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
 
   DWORD old_protect = 0;
   if (!VirtualProtect(image, kHeaderPageSize, PAGE_READWRITE, &old_protect)) {
     error = "cannot make the image header writable (error " + std::to_string(GetLastError()) + ")";
     return false;
   }
-  const bool headers_fit =
-      marker >= sizeof(IMAGE_DOS_HEADER) && marker + headers_size <= kHeaderPageSize;
+  const bool headers_fit = marker >= sizeof(IMAGE_DOS_HEADER) && marker + headers_size <= kHeaderPageSize;
   if (headers_fit) {
     std::memmove(image + marker, image + old_offset, headers_size);
     dos_header->e_lfanew = marker;
@@ -162,8 +161,7 @@ bool WriteBuildMarker(std::uint8_t marker, std::string& error) {
 void LogChange(Game& game, const Command& command) {
   if (!game.log) return;
   const std::string text = FormatCommand(command);
-  std::fprintf(game.log.get(), "%llu %s\n", static_cast<unsigned long long>(GetTickCount64()),
-               text.c_str());
+  std::fprintf(game.log.get(), "%llu %s\n", static_cast<unsigned long long>(GetTickCount64()), text.c_str());
   // A reader may compare this log with what it saw while the game still runs.
   std::fflush(game.log.get());
 }
@@ -214,8 +212,7 @@ void PaintRoster(const Game& game, HWND window) {
 
   std::vector<std::string> lines;
   char header[64];
-  std::snprintf(header, sizeof header, "marker 0x%02X, table layout %d", game.marker,
-                game.table.layout);
+  std::snprintf(header, sizeof header, "marker 0x%02X, table layout %d", game.marker, game.table.layout);
   lines.emplace_back(header);
   int hidden = 0;
   for (int slot = 1; slot <= kSlotCount; ++slot) {
@@ -287,9 +284,9 @@ bool CreateGameWindow(Game& game, std::string& error) {
   constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
   RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRect(&frame, kStyle, FALSE);
-  game.window = CreateWindowExA(0, kWindowClass, kWindowTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                                nullptr, instance, &game);
+  game.window =
+      CreateWindowExA(0, kWindowClass, kWindowTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                      frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, &game);
   if (game.window == nullptr) {
     error = "cannot create the game window (error " + std::to_string(GetLastError()) + ")";
     return false;
@@ -359,8 +356,7 @@ int Run(int argc, char** argv) {
   } else if (!options->scenario_path.empty()) {
     const std::optional<std::string> text = ReadWholeFile(options->scenario_path, error);
     if (!text) return Fail(error);
-    std::optional<std::vector<ScenarioStep>> steps =
-        ParseScenario(*text, options->scenario_path, error);
+    std::optional<std::vector<ScenarioStep>> steps = ParseScenario(*text, options->scenario_path, error);
     if (!steps) return Fail(error);
     game.steps = std::move(*steps);
   }

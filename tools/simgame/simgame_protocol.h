@@ -30,9 +30,7 @@ inline constexpr std::uint32_t kFirstOccupancyAddress = 0x5A546C;
 inline constexpr std::size_t kMaxNameLength = kFirstOccupancyAddress - kFirstNameAddress - 1;
 
 // Any marker other than the one of the later build reads as layout 0.
-inline constexpr int LayoutForMarker(std::uint8_t marker) {
-  return marker == kMarkerLayout1 ? 1 : 0;
-}
+inline constexpr int LayoutForMarker(std::uint8_t marker) { return marker == kMarkerLayout1 ? 1 : 0; }
 
 // `slot` is 1..32; `layout` is 0 or 1.
 inline constexpr std::uint32_t NameAddress(int layout, int slot) {

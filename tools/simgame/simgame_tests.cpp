@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -19,8 +20,8 @@ Command MustParse(std::string_view text) {
 }
 
 TEST(ParseCommandTest, ReadsEveryKindAndFormatsItBack) {
-  for (const char* text : {"join 3 Spaz", "leave 32", "rename 1 Jazz|2", "occupancy 4 200",
-                           "noaccess 7", "unterminated 9", "exit"}) {
+  for (const char* text : {"join 3 Spaz", "leave 32", "rename 1 Jazz|2", "occupancy 4 200", "noaccess 7",
+                           "unterminated 9", "exit"}) {
     EXPECT_EQ(FormatCommand(MustParse(text)), text);
   }
   const Command occupancy = MustParse("occupancy 4 0xFF");
@@ -38,9 +39,9 @@ TEST(ParseCommandTest, NameIsTheRestOfTheLineByteForByte) {
 }
 
 TEST(ParseCommandTest, RejectsMalformedCommands) {
-  for (const char* text : {"", "jump 3", "join 0 Spaz", "join 33 Spaz", "join x Spaz", "join 3",
-                           "join 3   ", "leave", "leave 3 extra", "occupancy 3", "occupancy 3 256",
-                           "occupancy 3 -1", "occupancy 3 0x", "exit now", "JOIN 3 Spaz"}) {
+  for (const char* text : {"", "jump 3", "join 0 Spaz", "join 33 Spaz", "join x Spaz", "join 3", "join 3   ",
+                           "leave", "leave 3 extra", "occupancy 3", "occupancy 3 256", "occupancy 3 -1",
+                           "occupancy 3 0x", "exit now", "JOIN 3 Spaz"}) {
     std::string error;
     EXPECT_FALSE(ParseCommand(text, error).has_value()) << text;
     EXPECT_FALSE(error.empty()) << text;
@@ -62,8 +63,7 @@ TEST(ParseNumberTest, DecimalHexAndLimits) {
 TEST(ParseScenarioTest, SkipsCommentsAndBlankLinesAndHandlesCrLf) {
   std::string error;
   const auto steps = ParseScenario(
-      "# players\r\n\r\n   \n100 join 3 Spaz\r\n  # indented comment\n0 leave 3\n250 exit", "s.txt",
-      error);
+      "# players\r\n\r\n   \n100 join 3 Spaz\r\n  # indented comment\n0 leave 3\n250 exit", "s.txt", error);
   ASSERT_TRUE(steps.has_value()) << error;
   ASSERT_EQ(steps->size(), 3u);
   EXPECT_EQ((*steps)[0].delay_ms, 100u);
@@ -91,8 +91,8 @@ class TableTest : public ::testing::Test {
   static constexpr std::size_t kSize = 0x30000;
 
   void SetUp() override {
-    data_ = static_cast<unsigned char*>(
-        VirtualAlloc(nullptr, kSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    data_ =
+        static_cast<unsigned char*>(VirtualAlloc(nullptr, kSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     ASSERT_NE(data_, nullptr);
   }
   void TearDown() override { VirtualFree(data_, 0, MEM_RELEASE); }

@@ -26,8 +26,7 @@ bool PageReadable(const TableMemory& table, std::size_t offset) {
 // back the protection of pages made unreadable before, so later commands on a
 // neighbouring record still work.
 template <typename WriteFn>
-bool WriteThroughProtection(TableMemory& table, std::size_t offset, std::size_t count,
-                            WriteFn write) {
+bool WriteThroughProtection(TableMemory& table, std::size_t offset, std::size_t count, WriteFn write) {
   if (count == 0) return true;
   const std::size_t first_page = offset / table.page_size;
   const std::size_t last_page = (offset + count - 1) / table.page_size;
@@ -36,8 +35,7 @@ bool WriteThroughProtection(TableMemory& table, std::size_t offset, std::size_t 
   for (std::size_t page = first_page; page <= last_page; ++page) {
     if (!table.no_access_pages[page]) continue;
     DWORD old = 0;
-    if (!VirtualProtect(table.data + page * table.page_size, table.page_size, PAGE_READWRITE,
-                        &old)) {
+    if (!VirtualProtect(table.data + page * table.page_size, table.page_size, PAGE_READWRITE, &old)) {
       ok = false;
       break;
     }
@@ -67,9 +65,8 @@ bool WriteOccupancy(TableMemory& table, int slot, std::uint8_t value) {
 
 // A real game reuses a freed record, so a leaving player's name is wiped.
 bool ClearName(TableMemory& table, int slot) {
-  return WriteThroughProtection(
-      table, OffsetOf(table, NameAddress(table.layout, slot)), kMaxNameLength + 1,
-      [](unsigned char* target) { std::memset(target, 0, kMaxNameLength + 1); });
+  return WriteThroughProtection(table, OffsetOf(table, NameAddress(table.layout, slot)), kMaxNameLength + 1,
+                                [](unsigned char* target) { std::memset(target, 0, kMaxNameLength + 1); });
 }
 
 bool MakeRecordUnreadable(TableMemory& table, int slot) {
@@ -77,8 +74,7 @@ bool MakeRecordUnreadable(TableMemory& table, int slot) {
   const std::size_t last = OffsetOf(table, OccupancyAddress(table.layout, slot));
   for (std::size_t page = first / table.page_size; page <= last / table.page_size; ++page) {
     DWORD old = 0;
-    if (!VirtualProtect(table.data + page * table.page_size, table.page_size, PAGE_NOACCESS,
-                        &old)) {
+    if (!VirtualProtect(table.data + page * table.page_size, table.page_size, PAGE_NOACCESS, &old)) {
       return false;
     }
     table.no_access_pages[page] = true;
@@ -95,8 +91,7 @@ bool FillUnterminated(TableMemory& table, int slot) {
 
 }  // namespace
 
-TableMemory MakeTableMemory(unsigned char* data, std::uint64_t first_address, std::size_t size,
-                            int layout) {
+TableMemory MakeTableMemory(unsigned char* data, std::uint64_t first_address, std::size_t size, int layout) {
   SYSTEM_INFO info{};
   GetSystemInfo(&info);
   TableMemory table;

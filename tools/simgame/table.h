@@ -26,8 +26,7 @@ struct TableMemory {
   std::vector<bool> no_access_pages;
 };
 
-TableMemory MakeTableMemory(unsigned char* data, std::uint64_t first_address, std::size_t size,
-                            int layout);
+TableMemory MakeTableMemory(unsigned char* data, std::uint64_t first_address, std::size_t size, int layout);
 
 // Every record of both layouts must lie inside the block, and the block must
 // be whole pages, or page protection would reach memory that is not the table.

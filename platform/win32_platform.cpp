@@ -4,10 +4,12 @@
 #include <mmsystem.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/wave_file.h"
 
 namespace harkwell::platform {
 
@@ -45,15 +47,12 @@ struct FileCloser {
 };
 using OwnedFile = std::unique_ptr<HANDLE, FileCloser>;
 
-// Alert sounds are short; a larger file is left to winmm to play by name.
-constexpr LONGLONG kMaxSoundFileBytes = 32LL << 20;
-
-bool ReadSoundFile(const std::wstring& path, std::vector<char>& bytes) {
+bool ReadSoundFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
   const OwnedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
   if (file.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
-      size.QuadPart > kMaxSoundFileBytes) {
+      size.QuadPart > static_cast<LONGLONG>(kMaxSoundFileBytes)) {
     return false;
   }
   bytes.resize(static_cast<std::size_t>(size.QuadPart));
@@ -62,9 +61,23 @@ bool ReadSoundFile(const std::wstring& path, std::vector<char>& bytes) {
          read == bytes.size();
 }
 
+// The path in the ANSI code page, when every character of it is there: the
+// form in which winmm can open the file by name.
+std::optional<std::string> ToAnsiExactly(const std::wstring& wide) {
+  BOOL lossy = FALSE;
+  const int length =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+  if (length <= 0 || lossy) return std::nullopt;
+  std::string ansi(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, ansi.data(), length, nullptr, &lossy);
+  if (lossy) return std::nullopt;
+  ansi.resize(static_cast<std::size_t>(length) - 1);  // the NUL the conversion wrote
+  return ansi;
+}
+
 struct SoundBuffers {
-  std::vector<char> current;
-  std::vector<char> previous;
+  std::vector<std::uint8_t> current;
+  std::vector<std::uint8_t> previous;
 };
 
 // Never freed: a sound may still be playing from it while the program exits.
@@ -72,6 +85,13 @@ SoundBuffers& PlayingSounds() {
   static auto* buffers = new SoundBuffers;
   return *buffers;
 }
+
+// The game's window thread handles the title change. A game that has stopped
+// answering must not hold up the tick, and with it every window of ours. A
+// game that answers does so within a few milliseconds even under Wine, where
+// the caption goes to the X server; two writes in one tick still leave more
+// than half of the 250 ms interval to our own windows.
+constexpr UINT kTitleWriteTimeoutMs = 100;
 
 }  // namespace
 
@@ -114,7 +134,10 @@ void SetWindowTitle(WindowHandle window, const char* title) {
   LARGE_INTEGER start, end;
   QueryPerformanceCounter(&start);
 #endif
-  SetWindowTextA(ToHwnd(window), title);
+  // SMTO_BLOCK: the tick never runs other handlers in its middle.
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title),
+                      SMTO_BLOCK | SMTO_ABORTIFHUNG, kTitleWriteTimeoutMs, &ignored);
 #ifdef HARKWELL_MEASURE_READS
   QueryPerformanceCounter(&end);
   titleCounterTicks += end.QuadPart - start.QuadPart;
@@ -122,22 +145,31 @@ void SetWindowTitle(WindowHandle window, const char* title) {
 }
 
 void PlaySoundFile(const std::string& path, std::uint32_t flags) {
+  // Every file is checked before winmm sees it, by name or not: winmm trusts
+  // what a file's header says (see wave_file.h).
   const std::wstring widePath = Utf8ToWide(path);
-  std::vector<char> sound;
-  if (widePath.empty() || !ReadSoundFile(widePath, sound)) {
-    // Nothing to read: winmm gets the name and, with SND_NODEFAULT, plays nothing.
-    sndPlaySoundW(widePath.c_str(), flags);
+  std::vector<std::uint8_t> file;
+  const std::optional<WaveChunks> chunks =
+      !widePath.empty() && ReadSoundFile(widePath, file) ? FindWaveChunks(file) : std::nullopt;
+  if (!chunks) {
+    // Nothing to play: stop the sound before, as starting an unplayable one would.
+    sndPlaySoundA(nullptr, 0);
     return;
   }
-  // Played from memory, so that winmm never opens the file by name: some
-  // versions do that through the ANSI code page and silently fail on any
-  // other name. An asynchronous sound reads its buffer while it plays, so the
-  // last two buffers are kept: starting a sound stops the one before.
+  if (const std::optional<std::string> ansiPath = ToAnsiExactly(widePath)) {
+    // By name, winmm reads the file itself and stops at its end.
+    sndPlaySoundA(ansiPath->c_str(), flags);
+    return;
+  }
+  // Any other name winmm would open through the ANSI code page and miss, so
+  // the sound is handed over from memory, rebuilt with exact sizes. An
+  // asynchronous sound reads its buffer while it plays, so the last two
+  // buffers are kept: starting a sound stops the one before.
   SoundBuffers& buffers = PlayingSounds();
-  sndPlaySoundW(nullptr, 0);
+  sndPlaySoundA(nullptr, 0);
   buffers.previous.swap(buffers.current);
-  buffers.current.swap(sound);
-  sndPlaySoundW(reinterpret_cast<LPCWSTR>(buffers.current.data()), flags | SND_MEMORY);
+  buffers.current = BuildPlayableWave(file, *chunks);
+  sndPlaySoundA(reinterpret_cast<LPCSTR>(buffers.current.data()), flags | SND_MEMORY);
 }
 
 void FlashWindowWithInfo(const FlashWindowInfo& info) {

@@ -36,7 +36,7 @@ std::string ToUtf8(const wchar_t* text) {
 }
 
 // Shows the dialog and sets `path` from its outcome: the chosen file, empty on
-// cancel. The dialog's wide API lets any file name through; the path is kept
+// cancel, unchanged on a failure. The dialog's wide API lets any file name through; the path is kept
 // as UTF-8, which the sound player turns back into wide text.
 void ChooseSound(std::string& path) {
   wchar_t before[kFileNameCapacity];
@@ -59,14 +59,12 @@ void ChooseSound(std::string& path) {
 
   // A failed dialog may have written into the buffer (a path too long for it
   // leaves the needed length in its first characters), so the file name goes
-  // back to what it was: the preset stays usable and no garbage is stored.
+  // back to what it was, keeping the preset usable. Only a cancel empties the
+  // button's path; any other failure leaves it as it was, and never takes the
+  // other button's file from the shared buffer.
   const DWORD error = CommDlgExtendedError();
   std::memcpy(cdlgMain.fileName, before, sizeof(before));
-  if (error == 0) {
-    path.clear();  // cancel
-  } else {
-    path = ToUtf8(cdlgMain.fileName);
-  }
+  if (error == 0) path.clear();
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ constexpr KindName kKindNames[] = {
     {"join", CommandKind::kJoin},         {"leave", CommandKind::kLeave},
     {"rename", CommandKind::kRename},     {"occupancy", CommandKind::kOccupancy},
     {"noaccess", CommandKind::kNoAccess}, {"unterminated", CommandKind::kUnterminated},
-    {"exit", CommandKind::kExit},
+    {"hang", CommandKind::kHang},         {"exit", CommandKind::kExit},
 };
 
 std::optional<CommandKind> KindFromWord(std::string_view word) {
@@ -56,6 +56,9 @@ std::string_view WordForKind(CommandKind kind) {
 }
 
 bool TakesName(CommandKind kind) { return kind == CommandKind::kJoin || kind == CommandKind::kRename; }
+
+// The commands that act on the game as a whole rather than on one slot.
+bool TakesSlot(CommandKind kind) { return kind != CommandKind::kExit && kind != CommandKind::kHang; }
 
 }  // namespace
 
@@ -84,7 +87,18 @@ std::optional<Command> ParseCommand(std::string_view text, std::string& error) {
   Command command;
   command.kind = *kind;
 
-  if (command.kind != CommandKind::kExit) {
+  if (command.kind == CommandKind::kHang) {
+    const std::string_view time_word = NextWord(rest);
+    const std::optional<std::uint32_t> milliseconds = ParseNumber(time_word, kMaxHangMs);
+    if (!milliseconds) {
+      error = "hang needs milliseconds up to " + std::to_string(kMaxHangMs) + ", got '" +
+              std::string(time_word) + "'";
+      return std::nullopt;
+    }
+    command.milliseconds = *milliseconds;
+  }
+
+  if (TakesSlot(command.kind)) {
     const std::string_view slot_word = NextWord(rest);
     const std::optional<std::uint32_t> slot = ParseNumber(slot_word, kSlotCount);
     if (!slot || *slot < 1) {
@@ -162,7 +176,8 @@ std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view text, st
 
 std::string FormatCommand(const Command& command) {
   std::string text(WordForKind(command.kind));
-  if (command.kind == CommandKind::kExit) return text;
+  if (command.kind == CommandKind::kHang) return text + ' ' + std::to_string(command.milliseconds);
+  if (!TakesSlot(command.kind)) return text;
   text += ' ';
   text += std::to_string(command.slot);
   if (TakesName(command.kind)) {

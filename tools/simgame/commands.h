@@ -17,14 +17,16 @@ enum class CommandKind {
   kOccupancy,     // raw occupancy byte
   kNoAccess,      // make the record's pages unreadable
   kUnterminated,  // non-zero bytes from the name to the end of the table memory
+  kHang,          // stop answering messages for `milliseconds`
   kExit,
 };
 
 struct Command {
   CommandKind kind = CommandKind::kExit;
-  int slot = 0;                 // 1..32; unused by kExit
-  std::string name;             // kJoin and kRename; at most kMaxNameLength bytes
-  std::uint8_t byte_value = 0;  // kOccupancy
+  int slot = 0;                    // 1..32; unused by kExit
+  std::string name;                // kJoin and kRename; at most kMaxNameLength bytes
+  std::uint8_t byte_value = 0;     // kOccupancy
+  std::uint32_t milliseconds = 0;  // kHang
 };
 
 struct ScenarioStep {
@@ -34,6 +36,8 @@ struct ScenarioStep {
 
 // Longest wait one step may ask for (a day); longer is taken as a typo.
 inline constexpr std::uint32_t kMaxDelayMs = 24u * 60u * 60u * 1000u;
+// Longest time the game may stop answering in one go.
+inline constexpr std::uint32_t kMaxHangMs = 60u * 1000u;
 
 // Decimal or 0x-prefixed hexadecimal, the whole text, at most `max_value`.
 std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t max_value);

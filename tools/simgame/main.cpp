@@ -28,6 +28,10 @@ constexpr UINT kRepaintIntervalMs = 500;
 // A command is one line; this leaves room for the longest name and then some.
 constexpr DWORD kMaxCopyDataBytes = 4096;
 constexpr long kMaxScenarioBytes = 16L * 1024 * 1024;
+// Commands waiting for the next title write; more than a tick ever needs.
+constexpr std::size_t kMaxQueuedCommands = 64;
+constexpr UINT kHangMessage = WM_APP + 2;
+static_assert(kQueryTitleWrites == WM_APP + 1);
 
 static_assert(kMarkerAddress == kImageBase + offsetof(IMAGE_DOS_HEADER, e_lfanew));
 
@@ -57,6 +61,8 @@ struct Game {
   bool loop_steps = false;
   std::size_t next_step = 0;
   ULONGLONG next_step_due = 0;
+  LRESULT title_writes = 0;
+  std::vector<Command> queued;
 };
 
 constexpr char kUsage[] =
@@ -167,10 +173,14 @@ void LogChange(Game& game, const Command& command) {
 }
 
 bool ApplyCommand(Game& game, const Command& command) {
+  // Posted, so a sender of the command gets its answer first.
   if (command.kind == CommandKind::kExit) {
     LogChange(game, command);
-    // Posted, so a sender of the command gets its answer before the window goes.
     PostMessageA(game.window, WM_CLOSE, 0, 0);
+    return true;
+  }
+  if (command.kind == CommandKind::kHang) {
+    PostMessageA(game.window, kHangMessage, command.milliseconds, 0);
     return true;
   }
   if (!ApplyToTable(game.table, command)) return false;
@@ -180,8 +190,8 @@ bool ApplyCommand(Game& game, const Command& command) {
 }
 
 BOOL ApplyCopyData(Game& game, const COPYDATASTRUCT* data) {
-  if (data == nullptr || data->dwData != kCopyDataTag || data->cbData > kMaxCopyDataBytes ||
-      (data->cbData > 0 && data->lpData == nullptr)) {
+  if (data == nullptr || (data->dwData != kCopyDataTag && data->dwData != kQueueForNextTitleTag) ||
+      data->cbData > kMaxCopyDataBytes || (data->cbData > 0 && data->lpData == nullptr)) {
     return FALSE;
   }
   std::string_view text(static_cast<const char*>(data->lpData), data->cbData);
@@ -195,7 +205,25 @@ BOOL ApplyCopyData(Game& game, const COPYDATASTRUCT* data) {
     std::fprintf(stderr, "simgame: rejected command: %s\n", error.c_str());
     return FALSE;
   }
+  if (data->dwData == kQueueForNextTitleTag) {
+    if (game.queued.size() >= kMaxQueuedCommands) return FALSE;
+    game.queued.push_back(*command);
+    return TRUE;
+  }
   return ApplyCommand(game, *command) ? TRUE : FALSE;
+}
+
+// A title write ticks the game's clock and lands the queued commands, before
+// the writer, which waits for this to finish, goes on to read the table.
+void OnTitleWrite(Game& game) {
+  ++game.title_writes;
+  std::vector<Command> queued;
+  queued.swap(game.queued);
+  for (const Command& command : queued) {
+    if (!ApplyCommand(game, command)) {
+      std::fprintf(stderr, "simgame: queued %s could not be applied\n", FormatCommand(command).c_str());
+    }
+  }
 }
 
 void PaintRoster(const Game& game, HWND window) {
@@ -252,6 +280,15 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
   switch (message) {
     case WM_COPYDATA:
       return ApplyCopyData(*game, reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+    case WM_SETTEXT:
+      OnTitleWrite(*game);
+      return DefWindowProcA(window, message, wparam, lparam);
+    case kQueryTitleWrites:
+      return game->title_writes;
+    case kHangMessage:
+      // A game that stops answering: no message of any kind is handled meanwhile.
+      Sleep(static_cast<DWORD>(wparam));
+      return 0;
     case WM_TIMER:
       // Tests may also write the table from outside; keep the display current.
       if (wparam == kRepaintTimer) InvalidateRect(window, nullptr, TRUE);

@@ -145,8 +145,9 @@ bool ApplyToTable(TableMemory& table, const Command& command) {
       return MakeRecordUnreadable(table, command.slot);
     case CommandKind::kUnterminated:
       return FillUnterminated(table, command.slot);
+    case CommandKind::kHang:
     case CommandKind::kExit:
-      return false;
+      return false;  // the game's to carry out, not the table's
   }
   return false;
 }

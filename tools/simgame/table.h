@@ -32,7 +32,7 @@ TableMemory MakeTableMemory(unsigned char* data, std::uint64_t first_address, st
 // be whole pages, or page protection would reach memory that is not the table.
 bool CheckTableFits(const TableMemory& table, std::string& error);
 
-// Applies every command but kExit, which is the caller's to carry out.
+// Applies every command but kHang and kExit, which are the caller's to carry out.
 // Returns false when the command cannot be applied.
 bool ApplyToTable(TableMemory& table, const Command& command);
 

@@ -1,0 +1,141 @@
+#!/usr/bin/python3
+"""Checks the release zips that tools/package.sh wrote, from inside the zips.
+
+Usage: check-package.py [DIST_FOLDER]   (default: dist)
+
+For each zip: the members, the machine type, the version resource (fixed part
+and strings), the manifest and the imported DLLs of the Harkwell.exe stored in
+it; then SHA256SUMS against the zips. Prints a table; exits 1 on any failure.
+Debian's python (/usr/bin/python3) is the one with python3-pefile.
+"""
+
+import hashlib
+import io
+import re
+import subprocess
+import sys
+import xml.etree.ElementTree as ElementTree
+import zipfile
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+try:
+    import pefile
+except ImportError:
+    subprocess.run([str(ROOT / "tools/setup-debian.sh"), "python3-pefile"], check=True)
+    import pefile
+
+MACHINES = {"win64": (0x8664, "x86_64"), "win32": (0x14C, "i386")}
+MEMBERS = {"Harkwell.exe", "README.txt", "LICENSE"}
+# Windows' own DLLs. Anything else (libstdc++-6.dll, libwinpthread-1.dll, ...)
+# would be missing on the player's machine.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "comctl32.dll",
+               "comdlg32.dll", "shell32.dll", "ole32.dll", "winmm.dll"}
+
+
+def project_version():
+    text = (ROOT / "CMakeLists.txt").read_text()
+    return tuple(int(n) for n in re.search(r"^project\(Harkwell VERSION (\d+)\.(\d+)\.(\d+)", text,
+                                           re.M).groups())
+
+
+def version_resource(pe):
+    if not hasattr(pe, "VS_FIXEDFILEINFO"):
+        return (None,) * 4
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    numbers = lambda ms, ls: f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+    strings = {}
+    for info in pe.FileInfo[0]:
+        for table in getattr(info, "StringTable", []):
+            strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+    return (numbers(fixed.FileVersionMS, fixed.FileVersionLS),
+            numbers(fixed.ProductVersionMS, fixed.ProductVersionLS),
+            strings.get("FileVersion"), strings.get("ProductVersion"))
+
+
+def manifest_summary(pe):
+    """'<Common-Controls version> <execution level>' from RT_MANIFEST id 1."""
+    resources = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    for kind in resources.entries if resources else []:
+        if kind.id != pefile.RESOURCE_TYPE["RT_MANIFEST"]:
+            continue
+        for entry in kind.directory.entries:
+            if entry.id == 1:
+                data = entry.directory.entries[0].data.struct
+                root = ElementTree.fromstring(pe.get_data(data.OffsetToData, data.Size))
+                found = {"controls": None, "level": None}
+                for element in root.iter():
+                    tag = element.tag.rsplit("}", 1)[-1]
+                    if tag == "assemblyIdentity" and element.get("name") == "Microsoft.Windows.Common-Controls":
+                        found["controls"] = element.get("version")
+                    elif tag == "requestedExecutionLevel":
+                        found["level"] = element.get("level")
+                return f"Common-Controls {found['controls']}, {found['level']}"
+    return "no RT_MANIFEST 1"
+
+
+def imported_dlls(pe):
+    entries = getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
+    return sorted({entry.dll.decode() for entry in entries}, key=str.lower)
+
+
+def main(argv):
+    dist = Path(argv[1] if len(argv) > 1 else ROOT / "dist")
+    major, minor, revision = project_version()
+    version = f"{major}.{minor}.{revision}"
+    fixed, short = f"{version}.0", f"{major}.{minor:02d}"  # 1.1.0 -> 1.1.0.0 and "1.01"
+    rows = []  # (zip, what, expected, found)
+
+    for flavour, (machine, machine_name) in MACHINES.items():
+        name = f"Harkwell-{version}-{flavour}.zip"
+        if not (dist / name).is_file():
+            rows.append((name, "zip", "present", "missing"))
+            continue
+        with zipfile.ZipFile(dist / name) as archive:
+            members = set(archive.namelist())
+            broken = archive.testzip()
+            rows.append((name, "members", " ".join(sorted(MEMBERS)),
+                         " ".join(sorted(members)) + (f" (bad CRC: {broken})" if broken else "")))
+            if "Harkwell.exe" not in members:
+                continue
+            pe = pefile.PE(data=archive.read("Harkwell.exe"))
+        file_fixed, product_fixed, file_string, product_string = version_resource(pe)
+        dlls = imported_dlls(pe)
+        foreign = [dll for dll in dlls if dll.lower() not in SYSTEM_DLLS]
+        rows += [
+            (name, "machine", machine_name,
+             machine_name if pe.FILE_HEADER.Machine == machine else hex(pe.FILE_HEADER.Machine)),
+            (name, "FILEVERSION, PRODUCTVERSION", f"{fixed}, {fixed}", f"{file_fixed}, {product_fixed}"),
+            (name, "FileVersion, ProductVersion", f"{short}, {short}", f"{file_string}, {product_string}"),
+            (name, "manifest", "Common-Controls 6.0.0.0, asInvoker", manifest_summary(pe)),
+            (name, "imports", "system DLLs only",
+             "system DLLs only" if not foreign else "also " + " ".join(foreign)),
+        ]
+        print(f"{name} imports: {' '.join(dlls)}")
+
+    sums = dist / "SHA256SUMS"
+    listed = {}
+    if sums.is_file():
+        for line in sums.read_text().splitlines():
+            digest, file = line.split(maxsplit=1)
+            listed[file.lstrip("*")] = digest
+    for flavour in MACHINES:
+        name = f"Harkwell-{version}-{flavour}.zip"
+        actual = hashlib.sha256((dist / name).read_bytes()).hexdigest() if (dist / name).is_file() else None
+        rows.append(("SHA256SUMS", name, "listed, matches",
+                     "listed, matches" if actual and listed.get(name) == actual
+                     else "not listed" if name not in listed else "differs"))
+
+    widths = [max(len(str(row[i])) for row in rows) for i in range(3)]
+    failures = 0
+    for row in rows:
+        ok = row[2] == row[3]
+        failures += not ok
+        print(f"{row[0]:<{widths[0]}}  {row[1]:<{widths[1]}}  {row[2]:<{widths[2]}}  "
+              + ("ok" if ok else f"FAILED: {row[3]}"))
+    print(f"package check: {'passed' if not failures else f'{failures} failed'}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

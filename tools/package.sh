@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds the release zips from the checked-out commit:
+#   dist/Harkwell-<version>-win64.zip, dist/Harkwell-<version>-win32.zip and
+#   dist/SHA256SUMS.
+# The bytes depend on the commit alone, never on the folder or the time of the
+# build (tools/check-reproducible.sh proves it), so anyone can rebuild a
+# download and compare its checksum.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup-debian.sh python3-pefile
+
+version=$(sed -n 's/^project(Harkwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "no project version in CMakeLists.txt" >&2; exit 1; }
+# Every time written into the zips comes from the commit. Outside a git
+# checkout the caller must say it.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
+if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
+  echo "warning: uncommitted changes: these zips match no commit" >&2
+fi
+
+build() {  # build FOLDER TOOLCHAIN
+  cmake -S . -B "$1" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="$2" \
+    -DCMAKE_BUILD_TYPE=Release -DHARKWELL_REPRODUCIBLE=ON >/dev/null
+  cmake --build "$1" -j "$(nproc)" --target Harkwell
+}
+build build/package-x64 cmake/mingw-x86_64.cmake
+build build/package-x86 cmake/mingw-i686.cmake
+
+rm -rf dist
+mkdir dist
+# Debian's python, always: the compressed bytes come from its zlib.
+/usr/bin/python3 - "$version" <<'PYTHON'
+import sys, os, time, zipfile
+
+version = sys.argv[1]
+stamp = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))[:6]
+
+def crlf(path):  # the texts are read in Notepad
+    return open(path, "rb").read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+
+for flavour, build in (("win64", "package-x64"), ("win32", "package-x86")):
+    entries = [
+        ("Harkwell.exe", open(f"build/{build}/bin/Harkwell.exe", "rb").read(), 0o755),
+        ("README.txt", crlf("packaging/README.txt"), 0o644),
+        ("LICENSE", crlf("LICENSE"), 0o644),
+    ]
+    with zipfile.ZipFile(f"dist/Harkwell-{version}-{flavour}.zip", "w") as archive:
+        for name, data, mode in entries:
+            info = zipfile.ZipInfo(name, date_time=stamp)
+            info.create_system = 3  # Unix, so that the modes below mean what they say
+            info.external_attr = (0o100000 | mode) << 16
+            info.compress_type = zipfile.ZIP_DEFLATED
+            archive.writestr(info, data, compresslevel=9)
+PYTHON
+(cd dist && sha256sum "Harkwell-$version-win64.zip" "Harkwell-$version-win32.zip" >SHA256SUMS)
+
+tools/check-package.py dist
+echo
+cat dist/SHA256SUMS

@@ -10,7 +10,7 @@ Debian's python (/usr/bin/python3) is the one with python3-pefile.
 """
 
 import hashlib
-import io
+import os
 import re
 import subprocess
 import sys
@@ -19,10 +19,13 @@ import zipfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
+DEBIAN_PYTHON = "/usr/bin/python3"
 try:
     import pefile
 except ImportError:
     subprocess.run([str(ROOT / "tools/setup-debian.sh"), "python3-pefile"], check=True)
+    if sys.executable != DEBIAN_PYTHON:  # another python, without Debian's modules
+        os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON, *sys.argv])
     import pefile
 
 MACHINES = {"win64": (0x8664, "x86_64"), "win32": (0x14C, "i386")}
@@ -43,7 +46,10 @@ def version_resource(pe):
     if not hasattr(pe, "VS_FIXEDFILEINFO"):
         return (None,) * 4
     fixed = pe.VS_FIXEDFILEINFO[0]
-    numbers = lambda ms, ls: f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+
+    def numbers(ms, ls):
+        return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+
     strings = {}
     for info in pe.FileInfo[0]:
         for table in getattr(info, "StringTable", []):

@@ -1,5 +1,5 @@
-// The main window: its controls, the Begin/Stop toggle with its checks, the
-// poll timer, and keyboard navigation in the table's tab order.
+// The main window: its controls, the Begin/Stop toggle with its checks and
+// the poll timer. Its window procedure only hands each message to its handler.
 #include "ui/form1.h"
 
 #include <windows.h>
@@ -70,12 +70,6 @@ constexpr std::array kWindowButtons{
     ControlSpec{kCmdBegin, "Button", kBeginCaption, kButton, 2040, 1800, 2535, 495},
 };
 
-// Keyboard order. The z-order cannot give it, because the leave column's two
-// window-level controls must be above the group box yet come after its
-// contents, so Tab follows this list instead.
-constexpr std::array kTabOrder{kCmdBegin,     kCmdExit,       kCmdAbout,     kChkPlayJoin,  kCmdSoundJoin,
-                               kChkFlashJoin, kChkFlashLeave, kChkPlayLeave, kCmdSoundLeave};
-
 struct Form1State {
   OwnedWindow window;
   OwnedFont font;
@@ -85,11 +79,6 @@ struct Form1State {
   int dpi = USER_DEFAULT_SCREEN_DPI;
 };
 Form1State state;
-
-HWND Control(int id) {
-  HWND control = GetDlgItem(state.window.get(), id);
-  return control != nullptr ? control : GetDlgItem(state.frame, id);
-}
 
 bool IsTicked(int id) { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -134,31 +123,6 @@ void CreateControls(HWND form) {
     CreateControl(state.frame, placement, state.dpi, font, frameOrigin);
   for (const ControlSpec& placement : kWindowButtons) CreateControl(form, placement, state.dpi, font);
   state.focusBeforeDeactivation = Control(kCmdBegin);
-}
-
-void MoveFocus(bool backwards) {
-  const HWND focus = GetFocus();
-  int current = -1;
-  for (int i = 0; i < static_cast<int>(kTabOrder.size()); ++i) {
-    if (Control(kTabOrder[i]) == focus) current = i;
-  }
-  const int count = static_cast<int>(kTabOrder.size());
-  for (int step = 1; step <= count; ++step) {
-    const int index = current < 0 ? (backwards ? count - step : step - 1)
-                                  : ((current + (backwards ? -step : step)) % count + count) % count;
-    HWND candidate = Control(kTabOrder[index]);
-    if (IsWindowVisible(candidate) && IsWindowEnabled(candidate)) {
-      SetFocus(candidate);
-      return;
-    }
-  }
-}
-
-bool IsOurPushButton(HWND control) {
-  for (int id : {kCmdBegin, kCmdExit, kCmdAbout, kCmdSoundJoin, kCmdSoundLeave}) {
-    if (control != nullptr && Control(id) == control) return true;
-  }
-  return false;
 }
 
 void Timer1_Timer() { MonitorTick(); }
@@ -228,6 +192,17 @@ void OnMouseDown(HWND form, int button, WPARAM wParam, LPARAM lParam) {
   Form_MouseDown(form, button, shift, LOWORD(lParam), HIWORD(lParam));
 }
 
+void OnClose(HWND form) {
+  Form_Unload(form);
+  state.window.reset();
+}
+
+void OnNcDestroy(HWND form) {
+  if (state.timer1Enabled) KillTimer(form, kTimer1);
+  state.timer1Enabled = false;
+  state.window.release();
+}
+
 LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lParam) {
   static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
   switch (message) {
@@ -260,25 +235,15 @@ LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lPara
       OnActivate(form, wParam);
       return 0;
     case WM_NEXTDLGCTL:
-      if (LOWORD(lParam) != 0) {
-        SetFocus(reinterpret_cast<HWND>(wParam));
-      } else {
-        MoveFocus(wParam != 0);
-      }
+      NextDialogControl(wParam, lParam);
       return 0;
-    case DM_GETDEFID: {
-      // No button is the default, but Enter presses the button that has the focus.
-      const HWND focus = GetFocus();
-      return IsOurPushButton(focus) ? MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID) : 0;
-    }
+    case DM_GETDEFID:
+      return FocusedButtonId();
     case WM_CLOSE:
-      Form_Unload(form);
-      state.window.reset();
+      OnClose(form);
       return 0;
     case WM_NCDESTROY:
-      if (state.timer1Enabled) KillTimer(form, kTimer1);
-      state.timer1Enabled = false;
-      state.window.release();
+      OnNcDestroy(form);
       break;
     default:
       if (message == taskbarCreated && taskbarCreated != 0) {
@@ -310,5 +275,10 @@ HWND Create(HINSTANCE instance, int dpi) {
 }
 
 HWND Window() { return state.window.get(); }
+
+HWND Control(int id) {
+  HWND control = GetDlgItem(state.window.get(), id);
+  return control != nullptr ? control : GetDlgItem(state.frame, id);
+}
 
 }  // namespace harkwell::ui::form1

@@ -1,6 +1,6 @@
 // The main window, Form1: the alert settings, Begin/Stop Monitoring, About and
-// Exit. Its handlers live in three files: form1.cpp (the window and the
-// monitoring control), sound_chooser.cpp and tray.cpp.
+// Exit. Its handlers live in four files: form1.cpp (the window and the
+// monitoring control), sound_chooser.cpp, tray.cpp and keyboard.cpp.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,8 @@ namespace harkwell::ui::form1 {
 HWND Create(HINSTANCE instance, int dpi);
 // The window, or nullptr before it is created and after it is destroyed.
 HWND Window();
+// One of its controls by id, on the window or inside the group box.
+HWND Control(int id);
 
 // sound_chooser.cpp: the two Sound... buttons.
 void cmdSoundJoin_Click();
@@ -22,5 +24,11 @@ void Form_MouseDown(HWND form, int button, int shift, int x, int y);
 void Form_Unload(HWND form);
 // The notification area was re-created (Explorer restarted): put our icon back.
 void TaskbarCreated(HWND form);
+
+// keyboard.cpp: Tab in the designed order, and Enter on the focused button.
+// WM_NEXTDLGCTL: the next or previous control, or the one given.
+void NextDialogControl(WPARAM wParam, LPARAM lParam);
+// DM_GETDEFID: no button is the default, but Enter presses the focused one.
+LRESULT FocusedButtonId();
 
 }  // namespace harkwell::ui::form1

@@ -106,58 +106,70 @@ bool IsLink(HWND control) {
   return id == kForm2Label4 || id == kForm2Label5;
 }
 
+void OnCreate(HWND form) {
+  state.window.reset(form);
+  CreateControls(form);
+  Form_Load(form);
+}
+
+void OnCommand(WPARAM wParam) {
+  const int id = LOWORD(wParam), code = HIWORD(wParam);
+  if (id == kCommand1 && code == BN_CLICKED) Command1_Click();
+  if (id == kForm2Label4 && code == STN_CLICKED) Label4_Click();
+  if (id == kForm2Label5 && code == STN_CLICKED) Label5_Click();
+  // Enter and Escape arrive as IDOK and IDCANCEL: Close is neither default nor cancel.
+}
+
+LRESULT OnCtlColorStatic(HDC dc, HWND control) {
+  const LRESULT background = FaceColoured(dc);
+  if (IsLink(control)) SetTextColor(dc, kLinkColour);
+  return background;
+}
+
+bool OnSetCursor(HWND control) {
+  if (!IsLink(control)) return false;
+  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+  return true;
+}
+
+// Close is the only control that takes the focus.
+void FocusClose(HWND form) { SetFocus(GetDlgItem(form, kCommand1)); }
+
+void OnNcDestroy() {
+  // The controls are gone by now, so their fonts and picture can go too.
+  state.window.release();
+  state.picture.reset();
+  state.linkFont.reset();
+  state.titleFont.reset();
+  state.textFont.reset();
+}
+
 LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      state.window.reset(form);
-      CreateControls(form);
-      Form_Load(form);
+      OnCreate(form);
       return 0;
     case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case kCommand1:
-          if (HIWORD(wParam) == BN_CLICKED) Command1_Click();
-          return 0;
-        case kForm2Label4:
-          if (HIWORD(wParam) == STN_CLICKED) Label4_Click();
-          return 0;
-        case kForm2Label5:
-          if (HIWORD(wParam) == STN_CLICKED) Label5_Click();
-          return 0;
-        default:
-          return 0;  // Enter and Escape: Close is neither default nor cancel
-      }
+      OnCommand(wParam);
+      return 0;
     case WM_CTLCOLORSTATIC:
-      if (IsLink(reinterpret_cast<HWND>(lParam))) {
-        const HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, kLinkColour);
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-      }
-      return FaceColoured(reinterpret_cast<HDC>(wParam));
+      return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CTLCOLORBTN:
       return FaceColoured(reinterpret_cast<HDC>(wParam));
     case WM_SETCURSOR:
-      if (IsLink(reinterpret_cast<HWND>(wParam))) {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
-        return TRUE;
-      }
+      if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
       break;
     case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) FocusClose(form);
+      return 0;
     case WM_NEXTDLGCTL:
-      // Close is the only control that takes the focus.
-      if (message == WM_NEXTDLGCTL || LOWORD(wParam) != WA_INACTIVE) SetFocus(GetDlgItem(form, kCommand1));
+      FocusClose(form);
       return 0;
     case WM_CLOSE:
       state.window.reset();
       return 0;
     case WM_NCDESTROY:
-      // The controls are gone by now, so their fonts and picture can go too.
-      state.window.release();
-      state.picture.reset();
-      state.linkFont.reset();
-      state.titleFont.reset();
-      state.textFont.reset();
+      OnNcDestroy();
       break;
     default:
       break;

@@ -7,32 +7,8 @@
 
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/keyboard.h"
 #include "ui/layout.h"
-
-namespace {
-
-bool IsTabKey(const MSG& message) {
-  if (message.message != WM_KEYDOWN || message.wParam != VK_TAB) return false;
-  const LRESULT code =
-      SendMessageA(message.hwnd, WM_GETDLGCODE, message.wParam, reinterpret_cast<LPARAM>(&message));
-  return (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) == 0;
-}
-
-bool IsDialogStyleMessage(MSG& message) {
-  if (message.hwnd == nullptr) return false;
-  HWND root = GetAncestor(message.hwnd, GA_ROOT);
-  if (root == nullptr) return false;
-  if (root != harkwell::ui::form1::Window() && root != harkwell::ui::form2::Window()) return false;
-  // For a window that is not a dialog the dialog manager tabs in z-order,
-  // which is not the main window's order; the window moves the focus itself.
-  if (IsTabKey(message)) {
-    SendMessageA(root, WM_NEXTDLGCTL, (GetKeyState(VK_SHIFT) & 0x8000) != 0, 0);
-    return true;
-  }
-  return IsDialogMessageA(root, &message) != FALSE;
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   // The open-file dialog hosts shell components, which need COM on this thread.
@@ -49,7 +25,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogStyleMessage(message)) continue;
+    if (harkwell::ui::HandleDialogKeys(message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

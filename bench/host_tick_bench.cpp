@@ -38,14 +38,14 @@ void SetUpGame(int occupied, int nameLength, bool zeroCostReads) {
   auto& game = simulated::Game();
   game.recordTitles = false;
   for (int slot = 1; slot <= occupied; ++slot) {
-    simulated::WriteBytes(NameAddress(0, slot - 1),
+    simulated::WriteBytes(NameAddress(0, slot),
                           std::string(static_cast<std::size_t>(nameLength), 'n') + '\0');
-    simulated::WriteByte(OccupancyAddress(0, slot - 1), 1);
+    simulated::WriteByte(OccupancyAddress(0, slot), 1);
   }
   if (!Attach()) std::abort();
   if (zeroCostReads) {
-    game.flatBase = NameAddress(0, 0);
-    for (std::uint32_t a = game.flatBase; a < NameAddress(0, 0) + 33 * kRecordStride; ++a) {
+    game.flatBase = NameAddress(0, 1);
+    for (std::uint32_t a = game.flatBase; a < NameAddress(0, 1) + 33 * kRecordStride; ++a) {
       game.flatMemory.push_back(simulated::PeekByte(a));
     }
   }

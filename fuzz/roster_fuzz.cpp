@@ -77,12 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::uint8_t marker =
       input.ConsumeBool() ? kBuildMarkerLayout1 : input.ConsumeIntegral<std::uint8_t>();
-  const std::uint8_t layout = marker == kBuildMarkerLayout1 ? 1 : 0;
+  const std::uint8_t layout = LayoutForMarker(marker);
   simulated::WriteByte(kBuildMarkerAddress, marker);
   if (!Attach()) std::abort();
   Require(gameAttachment.layoutIndex == layout, "probe picks the layout");
 
-  const std::uint32_t tableStart = NameAddress(layout, 0) - 16;
+  const std::uint32_t tableStart = NameAddress(layout, 1) - 16;
   const std::uint32_t tableSize = 33 * kRecordStride;
   int ticks = 0;
   while (input.remaining_bytes() > 0 && ticks < 200) {
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         simulated::WriteBytes(address, input.ConsumeBytesAsString(input.ConsumeIntegralInRange(0, 1500)));
         break;
       case 2: {
-        const int slot = input.ConsumeIntegralInRange(0, kSlotCount - 1);
+        const int slot = input.ConsumeIntegralInRange(1, kSlotCount);
         simulated::WriteByte(OccupancyAddress(layout, slot), input.ConsumeIntegral<std::uint8_t>());
         break;
       }

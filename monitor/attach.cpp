@@ -22,7 +22,7 @@ void Detach() { platform::CloseProcessHandle(gameAttachment.gameProcess); }
 std::uint8_t ProbeGameLayout(platform::ProcessHandle gameProcess) {
   std::uint8_t marker = 0;
   platform::ReadProcessByte(gameProcess, kBuildMarkerAddress, marker);
-  return marker == kBuildMarkerLayout1 ? 1 : 0;
+  return LayoutForMarker(marker);
 }
 
 }  // namespace harkwell

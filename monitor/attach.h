@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "monitor/game_facts.h"
 #include "platform/platform.h"
 
 namespace harkwell {
@@ -16,11 +17,8 @@ struct GameAttachment {
 
 extern GameAttachment gameAttachment;
 
-inline constexpr char kGameWindowClass[] = "DDWndClass";
+// PROCESS_ALL_ACCESS as the Windows versions of the game's day define it.
 inline constexpr std::uint32_t kGameProcessAccess = 0x1F0FFF;
-inline constexpr std::uint32_t kBuildMarkerAddress = 0x40003C;
-inline constexpr std::uint8_t kBuildMarkerLayout0 = 0xC0;
-inline constexpr std::uint8_t kBuildMarkerLayout1 = 0xE8;
 
 // Finds the game window, opens its process and probes the build. On failure
 // gameProcess is 0 and layoutIndex keeps its earlier value.

@@ -19,14 +19,14 @@ void ReadName(platform::ProcessHandle process, std::uint32_t address, std::strin
 
 RosterSnapshot ReadRoster(platform::ProcessHandle gameProcess, std::uint8_t layoutIndex) {
   RosterSnapshot snapshot;
-  for (int record = 0; record < kSlotCount; ++record) {
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
     // A fresh zero for every read: a failed read must not repeat an earlier byte.
     std::uint8_t occupancy = 0;
-    platform::ReadProcessByte(gameProcess, OccupancyAddress(layoutIndex, record), occupancy);
-    snapshot.occupancy[record] = occupancy;
+    platform::ReadProcessByte(gameProcess, OccupancyAddress(layoutIndex, slot), occupancy);
+    snapshot.occupancy[slot - 1] = occupancy;
   }
-  for (int record = 0; record < kSlotCount; ++record) {
-    ReadName(gameProcess, NameAddress(layoutIndex, record), snapshot.names[record]);
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    ReadName(gameProcess, NameAddress(layoutIndex, slot), snapshot.names[slot - 1]);
   }
   return snapshot;
 }

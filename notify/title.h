@@ -6,10 +6,10 @@
 #include <string_view>
 
 #include "monitor/change.h"
+#include "monitor/game_facts.h"
 
 namespace harkwell {
 
-inline constexpr char kGameTitle[] = "Jazz Jackrabbit 2";
 inline constexpr char kJoinedSuffix[] = " has joined";
 inline constexpr char kLeftSuffix[] = " has left";
 inline constexpr int kAnnouncementTicks = 16;

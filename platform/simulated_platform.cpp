@@ -49,7 +49,7 @@ void RestartProcess() {
   game.running = true;
   game.window += 0x10;
   game.processId += 4;
-  game.title = "Jazz Jackrabbit 2";
+  game.title = kGameTitle;
   game.pages.clear();
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "monitor/game_facts.h"
 #include "platform/platform.h"
 
 namespace harkwell::simulated {
@@ -30,11 +31,11 @@ struct SimulatedGame {
   // The game window and process. `running` false means the process has ended:
   // its window is gone and every read through an old handle fails.
   platform::WindowHandle window = 0x10010;
-  std::string windowClass = "DDWndClass";
+  std::string windowClass = kGameWindowClass;
   std::uint32_t processId = 0x2A0;
   bool running = true;
   bool processOpenable = true;
-  std::string title = "Jazz Jackrabbit 2";
+  std::string title = kGameTitle;
 
   // Sparse memory: pages appear when written; unwritten readable bytes read 0.
   std::unordered_map<std::uint32_t, std::unique_ptr<Page>> pages;

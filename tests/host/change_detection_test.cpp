@@ -141,7 +141,7 @@ TEST_F(ChangeDetectionTest, RandomSessionsAnnounceExactlyWhatTheRulesPrescribe) 
         expectedTitle = Cleaned(name) + (sumNow > sumBefore ? " has joined" : " has left");
         kept.names = game.names;
       } else if (countdown == 0) {
-        expectedTitle = "Jazz Jackrabbit 2";
+        expectedTitle = kGameTitle;
       }
       kept.occupancy = game.occupancy;
 

@@ -27,15 +27,15 @@ class MonitorTest : public ::testing::Test {
 
   // Writes what the game writes when a player takes slot `slot`.
   void Join(int slot, const std::string& name, std::uint8_t layout = 0, std::uint8_t occupancy = 1) {
-    simulated::WriteBytes(NameAddress(layout, slot - 1), name + '\0');
-    simulated::WriteByte(OccupancyAddress(layout, slot - 1), occupancy);
+    simulated::WriteBytes(NameAddress(layout, slot), name + '\0');
+    simulated::WriteByte(OccupancyAddress(layout, slot), occupancy);
   }
   void Leave(int slot, std::uint8_t layout = 0) {
-    simulated::WriteByte(OccupancyAddress(layout, slot - 1), 0);
-    simulated::WriteByte(NameAddress(layout, slot - 1), 0);
+    simulated::WriteByte(OccupancyAddress(layout, slot), 0);
+    simulated::WriteByte(NameAddress(layout, slot), 0);
   }
   void Rename(int slot, const std::string& name, std::uint8_t layout = 0) {
-    simulated::WriteBytes(NameAddress(layout, slot - 1), name + '\0');
+    simulated::WriteBytes(NameAddress(layout, slot), name + '\0');
   }
   void SetMarker(std::uint8_t marker) { simulated::WriteByte(kBuildMarkerAddress, marker); }
 

@@ -17,7 +17,7 @@ TEST_F(TitleTest, CleaningRemovesOnlyBarsAndSectionSigns) {
 TEST_F(TitleTest, AnnouncementShowsForSixteenTicksThenTheGameTitleReturns) {
   AttachToGame();
   MonitorTick();
-  EXPECT_EQ(game().title, "Jazz Jackrabbit 2");  // the first tick puts the title back
+  EXPECT_EQ(game().title, kGameTitle);  // the first tick puts the title back
   Join(1, "|1Jo");
   MonitorTick();
   EXPECT_EQ(game().title, "1Jo has joined");
@@ -26,7 +26,7 @@ TEST_F(TitleTest, AnnouncementShowsForSixteenTicksThenTheGameTitleReturns) {
   EXPECT_TRUE(game().titlesSet.empty());
   EXPECT_EQ(titleCountdown, 0);
   MonitorTick();
-  EXPECT_EQ(game().title, "Jazz Jackrabbit 2");
+  EXPECT_EQ(game().title, kGameTitle);
 }
 
 TEST_F(TitleTest, LaterEventReplacesTheAnnouncementAndGetsTheFullTime) {
@@ -43,7 +43,7 @@ TEST_F(TitleTest, LaterEventReplacesTheAnnouncementAndGetsTheFullTime) {
   Ticks(16);
   EXPECT_EQ(game().title, "First has left");
   MonitorTick();
-  EXPECT_EQ(game().title, "Jazz Jackrabbit 2");
+  EXPECT_EQ(game().title, kGameTitle);
 }
 
 TEST_F(TitleTest, NameMadeOnlyOfRemovedCharactersLeavesTheLeadingBlank) {

@@ -8,14 +8,15 @@ namespace {
 using RosterReaderTest = MonitorTest;
 
 TEST_F(RosterReaderTest, LayoutsPlaceRecordsAtTheGameBuildsAddresses) {
-  EXPECT_EQ(OccupancyAddress(0, 0), 0x5A546Cu);
-  EXPECT_EQ(NameAddress(0, 0), 0x5A4F28u);
-  EXPECT_EQ(OccupancyAddress(0, 1), 0x5A546Cu + 1444);
-  EXPECT_EQ(NameAddress(0, 31), 0x5A4F28u + 31 * 1444);
-  for (int record : {0, 1, 31}) {
-    EXPECT_EQ(OccupancyAddress(1, record), OccupancyAddress(0, record) + 0x23620);
-    EXPECT_EQ(NameAddress(1, record), NameAddress(0, record) + 0x23620);
-    EXPECT_EQ(OccupancyAddress(0, record) - NameAddress(0, record), 1348u);
+  EXPECT_EQ(OccupancyAddress(0, 1), 0x5A546Cu);
+  EXPECT_EQ(NameAddress(0, 1), 0x5A4F28u);
+  EXPECT_EQ(OccupancyAddress(0, 2), 0x5A546Cu + 1444);
+  EXPECT_EQ(NameAddress(0, 32), 0x5A4F28u + 31 * 1444);
+  for (int slot : {1, 2, 32}) {
+    EXPECT_EQ(OccupancyAddress(1, slot), OccupancyAddress(0, slot) + 0x23620);
+    EXPECT_EQ(NameAddress(1, slot), NameAddress(0, slot) + 0x23620);
+    EXPECT_EQ(OccupancyAddress(0, slot) - NameAddress(0, slot), 1348u);
+    EXPECT_EQ(OccupancyAddress(0x55, slot), OccupancyAddress(0, slot));  // unknown builds read layout 0
   }
 }
 
@@ -74,7 +75,7 @@ TEST_F(RosterReaderTest, FailedOccupancyReadYieldsZeroNotAnEarlierByte) {
   AttachToGame();
   Join(1, "Alive", 0, 1);
   Join(2, "Hidden", 0, 1);
-  game().unreadable.push_back({OccupancyAddress(0, 1), OccupancyAddress(0, 31) + 1});
+  game().unreadable.push_back({OccupancyAddress(0, 2), OccupancyAddress(0, 32) + 1});
 
   const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
   EXPECT_EQ(snapshot.occupancy[0], 1);
@@ -84,7 +85,7 @@ TEST_F(RosterReaderTest, FailedOccupancyReadYieldsZeroNotAnEarlierByte) {
 
 TEST_F(RosterReaderTest, NameEndsWhereReadableMemoryEnds) {
   AttachToGame();
-  const std::uint32_t start = NameAddress(0, 4);
+  const std::uint32_t start = NameAddress(0, 5);
   simulated::WriteBytes(start, std::string(100, 'x'));
   game().unreadable.push_back({start + 10, start + 200});
 
@@ -96,7 +97,7 @@ TEST_F(RosterReaderTest, UnterminatedNamesStopAtTheRecordsNameLength) {
   AttachToGame();
   // Every byte of the table non-zero: no name has a terminator before the
   // next record, and every occupancy byte is set as well.
-  for (std::uint32_t a = NameAddress(0, 0); a < NameAddress(0, 0) + 33 * kRecordStride; ++a) {
+  for (std::uint32_t a = NameAddress(0, 1); a < NameAddress(0, 1) + 33 * kRecordStride; ++a) {
     simulated::WriteByte(a, 'Q');
   }
   const long before = game().reads;

@@ -13,7 +13,7 @@ TEST_F(TickTest, PlayersAlreadyInTheGameAreReportedOneAtATimeFromTheFirstTick) {
   MonitorTick();
   EXPECT_EQ(game().title, "Early has joined");
   Ticks(20);
-  EXPECT_EQ(game().title, "Jazz Jackrabbit 2");  // slot 6 was absorbed, never announced
+  EXPECT_EQ(game().title, kGameTitle);  // slot 6 was absorbed, never announced
 }
 
 TEST_F(TickTest, QuietTicksKeepTheNamesOfTheLastReportedEvent) {
@@ -42,8 +42,7 @@ TEST_F(TickTest, GameExitWithPlayersPresentGivesOneLeaveThenSilence) {
   const long readsPerTick = game().reads;
   Ticks(30);
   EXPECT_EQ(game().titlesSet.size(), 1u + 30u - 16u);  // only the title being put back
-  for (std::size_t i = 1; i < game().titlesSet.size(); ++i)
-    EXPECT_EQ(game().titlesSet[i], "Jazz Jackrabbit 2");
+  for (std::size_t i = 1; i < game().titlesSet.size(); ++i) EXPECT_EQ(game().titlesSet[i], kGameTitle);
   EXPECT_GT(readsPerTick, 0);
 }
 
@@ -65,8 +64,8 @@ TEST_F(TickTest, EachTickReadsEveryOccupancyByteAndEveryNameWithItsTerminatorOnc
 
 TEST_F(TickTest, TickOverUnterminatedAndFailingMemoryFinishesWithinTheReadBound) {
   AttachToGame();
-  for (std::uint32_t a = NameAddress(0, 0); a < 0x700000; ++a) simulated::WriteByte(a, 'A');
-  game().unreadable.push_back({NameAddress(0, 20) + 5, NameAddress(0, 21)});
+  for (std::uint32_t a = NameAddress(0, 1); a < 0x700000; ++a) simulated::WriteByte(a, 'A');
+  game().unreadable.push_back({NameAddress(0, 21) + 5, NameAddress(0, 22)});
   game().readsBeforeExit = 32 + 25 * 1348;  // the game goes away in the middle of a tick
   const long before = game().reads;
   MonitorTick();

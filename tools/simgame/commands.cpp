@@ -119,7 +119,7 @@ std::optional<Command> ParseCommand(std::string_view text, std::string& error) {
       error = "name contains a NUL or line break";
       return std::nullopt;
     }
-    command.name = std::string(name.substr(0, kMaxNameLength));
+    command.name = std::string(name.substr(0, kLongestName));
     return command;
   }
 

@@ -8,7 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "monitor/game_facts.h"
+
 namespace harkwell::simgame {
+
+// The longest name the game stores: it leaves room for the NUL before the
+// record's occupancy byte.
+inline constexpr std::size_t kLongestName = kMaxNameLength - 1;
 
 enum class CommandKind {
   kJoin,          // write the name, then occupancy 1
@@ -24,7 +30,7 @@ enum class CommandKind {
 struct Command {
   CommandKind kind = CommandKind::kExit;
   int slot = 0;                    // 1..32; unused by kExit
-  std::string name;                // kJoin and kRename; at most kMaxNameLength bytes
+  std::string name;                // kJoin and kRename; at most kLongestName bytes
   std::uint8_t byte_value = 0;     // kOccupancy
   std::uint32_t milliseconds = 0;  // kHang
 };
@@ -44,7 +50,7 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t ma
 
 // One command without a delay, e.g. "join 3 Spaz". Names are the rest of the
 // text after the slot and pass through byte for byte; longer names are cut to
-// kMaxNameLength. On failure returns nothing and says why in `error`.
+// kLongestName. On failure returns nothing and says why in `error`.
 std::optional<Command> ParseCommand(std::string_view text, std::string& error);
 
 // A whole scenario: one "<delay_ms> <command>" a line; '#' comment lines and

@@ -33,7 +33,7 @@ constexpr std::size_t kMaxQueuedCommands = 64;
 constexpr UINT kHangMessage = WM_APP + 2;
 static_assert(kQueryTitleWrites == WM_APP + 1);
 
-static_assert(kMarkerAddress == kImageBase + offsetof(IMAGE_DOS_HEADER, e_lfanew));
+static_assert(kBuildMarkerAddress == kImageBase + offsetof(IMAGE_DOS_HEADER, e_lfanew));
 
 // The table lives in .bss of an image linked at 0x400000, which puts the
 // game's fixed addresses inside it (VirtualAlloc cannot reserve that range in
@@ -46,7 +46,7 @@ struct FileCloser {
 using FileOwner = std::unique_ptr<std::FILE, FileCloser>;
 
 struct Options {
-  std::uint8_t marker = kMarkerLayout0;
+  std::uint8_t marker = kBuildMarkerLayout0;
   std::string scenario_path;
   bool demo = false;
   std::string log_path;
@@ -153,7 +153,7 @@ bool WriteBuildMarker(std::uint8_t marker, std::string& error) {
     std::memmove(image + marker, image + old_offset, headers_size);
     dos_header->e_lfanew = marker;
   } else {
-    image[kMarkerAddress - kImageBase] = marker;
+    image[kBuildMarkerAddress - kImageBase] = marker;
     std::fprintf(stderr,
                  "simgame: warning: marker 0x%02X overlaps the DOS header; this image's own "
                  "header no longer parses\n",
@@ -313,7 +313,7 @@ bool CreateGameWindow(Game& game, std::string& error) {
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  window_class.lpszClassName = kWindowClass;
+  window_class.lpszClassName = kGameWindowClass;
   if (!RegisterClassA(&window_class)) {
     error = "cannot register the window class (error " + std::to_string(GetLastError()) + ")";
     return false;
@@ -322,7 +322,7 @@ bool CreateGameWindow(Game& game, std::string& error) {
   RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRect(&frame, kStyle, FALSE);
   game.window =
-      CreateWindowExA(0, kWindowClass, kWindowTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+      CreateWindowExA(0, kGameWindowClass, kGameTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, &game);
   if (game.window == nullptr) {
     error = "cannot create the game window (error " + std::to_string(GetLastError()) + ")";

@@ -35,7 +35,7 @@ TEST(ParseCommandTest, NameIsTheRestOfTheLineByteForByte) {
   EXPECT_EQ(MustParse("rename\t5\tA|b").name, "A|b");
 
   const std::string long_name(2000, 'n');
-  EXPECT_EQ(MustParse("join 1 " + long_name).name.size(), kMaxNameLength);
+  EXPECT_EQ(MustParse("join 1 " + long_name).name.size(), kLongestName);
 }
 
 TEST(ParseCommandTest, RejectsMalformedCommands) {
@@ -135,7 +135,7 @@ TEST_F(TableTest, LongestNameStopsJustBeforeTheOccupancyByte) {
   ASSERT_TRUE(ApplyToTable(table, MustParse("join 32 " + std::string(3000, 'z'))));
   EXPECT_EQ(At(OccupancyAddress(0, 32) - 1), 0);
   EXPECT_EQ(At(OccupancyAddress(0, 32)), 1);
-  EXPECT_EQ(ReadName(table, 32, 5000).size(), kMaxNameLength);
+  EXPECT_EQ(ReadName(table, 32, 5000).size(), kLongestName);
   ASSERT_TRUE(ApplyToTable(table, MustParse("occupancy 32 0x80")));
   EXPECT_EQ(ReadOccupancy(table, 32), 0x80);
 }

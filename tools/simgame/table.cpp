@@ -50,7 +50,7 @@ bool WriteThroughProtection(TableMemory& table, std::size_t offset, std::size_t 
 }
 
 bool WriteName(TableMemory& table, int slot, const std::string& name) {
-  const std::size_t length = std::min(name.size(), kMaxNameLength);
+  const std::size_t length = std::min(name.size(), kLongestName);
   return WriteThroughProtection(table, OffsetOf(table, NameAddress(table.layout, slot)), length + 1,
                                 [&](unsigned char* target) {
                                   std::memcpy(target, name.data(), length);
@@ -65,8 +65,8 @@ bool WriteOccupancy(TableMemory& table, int slot, std::uint8_t value) {
 
 // A real game reuses a freed record, so a leaving player's name is wiped.
 bool ClearName(TableMemory& table, int slot) {
-  return WriteThroughProtection(table, OffsetOf(table, NameAddress(table.layout, slot)), kMaxNameLength + 1,
-                                [](unsigned char* target) { std::memset(target, 0, kMaxNameLength + 1); });
+  return WriteThroughProtection(table, OffsetOf(table, NameAddress(table.layout, slot)), kLongestName + 1,
+                                [](unsigned char* target) { std::memset(target, 0, kLongestName + 1); });
 }
 
 bool MakeRecordUnreadable(TableMemory& table, int slot) {

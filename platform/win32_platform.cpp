@@ -13,13 +13,6 @@
 
 namespace harkwell::platform {
 
-#ifdef HARKWELL_MEASURE_READS
-// Time spent inside ReadProcessMemory and SetWindowTextA, in performance-counter
-// ticks, for the benchmark that splits a tick into the platform's cost and ours.
-std::int64_t readCounterTicks = 0;
-std::int64_t titleCounterTicks = 0;
-#endif
-
 namespace {
 
 // Window and process handles are 32-bit values even in 64-bit Windows; the
@@ -114,34 +107,18 @@ void CloseProcessHandle(ProcessHandle process) {
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
   std::uint8_t byte = 0;
   SIZE_T bytesRead = 0;
-#ifdef HARKWELL_MEASURE_READS
-  LARGE_INTEGER start, end;
-  QueryPerformanceCounter(&start);
-#endif
   const BOOL ok = ReadProcessMemory(ToHandle(process), reinterpret_cast<LPCVOID>(std::uintptr_t{address}),
                                     &byte, 1, &bytesRead);
-#ifdef HARKWELL_MEASURE_READS
-  QueryPerformanceCounter(&end);
-  readCounterTicks += end.QuadPart - start.QuadPart;
-#endif
   if (!ok || bytesRead != 1) return false;
   value = byte;
   return true;
 }
 
 void SetWindowTitle(WindowHandle window, const char* title) {
-#ifdef HARKWELL_MEASURE_READS
-  LARGE_INTEGER start, end;
-  QueryPerformanceCounter(&start);
-#endif
   // SMTO_BLOCK: the tick never runs other handlers in its middle.
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title),
                       SMTO_BLOCK | SMTO_ABORTIFHUNG, kTitleWriteTimeoutMs, &ignored);
-#ifdef HARKWELL_MEASURE_READS
-  QueryPerformanceCounter(&end);
-  titleCounterTicks += end.QuadPart - start.QuadPart;
-#endif
 }
 
 void PlaySoundFile(const std::string& path, std::uint32_t flags) {

@@ -10,10 +10,8 @@ tools/setup-debian.sh python3-matplotlib
 jobs=$(nproc)
 cmake -S . -B build/host-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/host-release -j "$jobs" --target host_tick_bench
-for arch in x64:mingw-x86_64 x86:mingw-i686; do
-  cmake -S . -B "build/${arch%%:*}" -G Ninja --no-warn-unused-cli \
-    -DCMAKE_TOOLCHAIN_FILE="cmake/${arch#*:}.cmake" >/dev/null
-done
+tools/configure.sh x64
+tools/configure.sh x86
 cmake --build build/x64 -j "$jobs" --target Harkwell simgame wine_tick_bench process_driver
 cmake --build build/x86 -j "$jobs" --target Harkwell
 

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
 
-cmake -S . -B build/x64 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+tools/configure.sh x64
 cmake --build build/x64 -j "$(nproc)" --target Harkwell simgame demo_driver
 
 interactive=0
@@ -36,13 +36,11 @@ driver wait-windows
 
 echo "Harkwell is running beside the simulated game. Starting monitoring..."
 driver begin
-sleep 1
 shoot main-window main
 echo "Waiting for the first announcement in the game's title..."
 echo "  game title: $(driver wait-announcement 30 | tr -d '\r')"
 shoot game-announcement game
 driver about
-sleep 1
 shoot about-window about
 
 if [ "$interactive" = 1 ]; then

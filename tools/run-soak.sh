@@ -7,8 +7,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
 export HARKWELL_SOAK_SECONDS=${HARKWELL_SOAK_SECONDS:-3600}
-
-cmake -S . -B build/x64 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
-cmake --build build/x64 -j "$(nproc)" --target reliability_soak_test
-source tools/wine-session.sh build/x64
-wine build/x64/bin/reliability_soak_test.exe
+tools/configure.sh x64
+cmake --build build/x64 -j "$(nproc)" --target soak_test
+ctest --test-dir build/x64 -L soak --output-on-failure --verbose

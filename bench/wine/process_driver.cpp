@@ -1,19 +1,20 @@
 // Runs Harkwell.exe beside the simulated game for the whole-process figures:
-// start-up time, phases of steady monitoring (whose CPU time the calling script
-// reads from the Linux side), private bytes, object counts where Wine has them,
-// and the latency from a join written into the game to its announcement.
-// Prints one fact per line for the report script.
+// start-up time, phases of steady monitoring (whose CPU time the calling
+// script reads from the Linux side), a floor phase of bare one-byte reads,
+// private bytes, object counts where Wine has them, and the latency from a
+// join in the game to its announcement. Prints one fact per line for the
+// report script. Usage: process_driver [HARKWELL_EXE [PHASE_SECONDS [JOINS]]]
 #include <windows.h>
 
 #include <psapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "game_process.h"
-#include "process_counters.h"
+#include "monitor/game_facts.h"
+#include "tests/rig/process_counters.h"
+#include "tests/rig/rig.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -38,102 +39,101 @@ void Say(const char* format, auto... values) {
   std::fflush(stdout);
 }
 
-void Counters(const PROCESS_INFORMATION& harkwell, const char* when) {
+int Fail(const char* what) {
+  Say("ERROR %s", what);
+  return 1;
+}
+
+void Counters(HANDLE harkwell, DWORD processId, const char* when) {
   PROCESS_MEMORY_COUNTERS memory{};
   memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(harkwell.hProcess, &memory, sizeof memory)) {
+  if (GetProcessMemoryInfo(harkwell, &memory, sizeof memory)) {
     Say("PRIVATE_BYTES %s %llu %llu", when, static_cast<unsigned long long>(memory.PagefileUsage),
         static_cast<unsigned long long>(memory.PeakPagefileUsage));
   }
-  const test::ProcessCounters counters = test::ReadProcessCounters(harkwell.hProcess, harkwell.dwProcessId);
+  const test::ProcessCounters counters = test::ReadProcessCounters(harkwell, processId);
   Say("HANDLES %s %ld", when, counters.handles);
   Say("GDI %s %ld", when, counters.gdiObjects);
   Say("WINDOWS %s %ld", when, counters.windows);
 }
 
-// Waits, polling every 2 ms for at most `seconds`, until the game shows `title`.
-bool WaitForTitle(test::GameProcess& game, const std::string& title, int seconds) {
-  const DWORD deadline = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
-  while (GetTickCount() < deadline) {
-    if (game.Title() == title) return true;
-    Sleep(2);
-  }
-  return false;
+// A phase of steady monitoring: its CPU time is read outside, between the
+// marks; the game's clock says how many ticks it held.
+void Phase(const rig::Game& game, const char* name, int seconds) {
+  Say("PHASE %s BEGIN %ld", name, game.TitleWrites());
+  Sleep(static_cast<DWORD>(seconds) * 1000);
+  Say("PHASE %s END %ld", name, game.TitleWrites());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int phaseSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
-  const int joins = argc > 2 ? std::atoi(argv[2]) : 40;
+  const std::string exe = argc > 1 ? argv[1] : rig::ProgramDirectory() + "Harkwell.exe";
+  const int phaseSeconds = argc > 2 ? std::atoi(argv[2]) : 60;
+  const int joins = argc > 3 ? std::atoi(argv[3]) : 40;
 
-  test::GameProcess game;
-  if (!game.Start("--marker 0xC0", 0)) return Say("ERROR the simulated game did not start"), 1;
+  rig::Game game;
+  if (!game.Start()) return Fail("the simulated game did not start");
 
-  std::string commandLine = "\"" + test::ProgramDirectory() + "Harkwell.exe\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION harkwell{};
+  // The floor: one-byte reads as bare as they come, timed from outside.
+  {
+    const rig::OwnedHandle process(OpenProcess(PROCESS_VM_READ, FALSE, game.ProcessId()));
+    constexpr int kFloorReads = 40000;
+    std::uint8_t byte = 0;
+    Say("FLOOR BEGIN");
+    for (int i = 0; i < kFloorReads; ++i) {
+      ReadProcessMemory(process.get(), reinterpret_cast<const void*>(std::uintptr_t{kBuildMarkerAddress}),
+                        &byte, 1, nullptr);
+    }
+    Say("FLOOR END %d", kFloorReads);
+  }
+
+  rig::Harkwell app;
   const LARGE_INTEGER launched = Now();
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &harkwell)) {
-    return Say("ERROR Harkwell.exe did not start"), 1;
-  }
-  HWND main = nullptr;
-  for (int i = 0; i < 20000 && main == nullptr; ++i) {
-    HWND found = FindWindowA(ui::kForm1Class, nullptr);
-    if (found != nullptr && IsWindowVisible(found))
-      main = found;
-    else
-      Sleep(1);
-  }
-  if (main == nullptr) return Say("ERROR Harkwell's window did not appear"), 1;
+  if (!app.Start(exe)) return Fail("Harkwell's window did not appear");
   Say("STARTUP_MS %.1f", Milliseconds(launched, Now()));
-  Say("HARKWELL_PID %lu", harkwell.dwProcessId);
-  Counters(harkwell, "start");
+  const rig::OwnedHandle harkwell(
+      OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, app.ProcessId()));
+  Counters(harkwell.get(), app.ProcessId(), "start");
 
-  PostMessageA(GetDlgItem(main, ui::kCmdBegin), BM_CLICK, 0, 0);
-  char caption[64] = {};
-  for (int i = 0; i < 500 && std::string(caption) != "&Stop Monitoring"; ++i) {
-    Sleep(10);
-    GetDlgItemTextA(main, ui::kCmdBegin, caption, sizeof caption);
+  if (app.ClickBegin() != "" || app.Caption(ui::kCmdBegin) != "&Stop Monitoring") {
+    return Fail("monitoring did not start");
   }
-  if (std::string(caption) != "&Stop Monitoring") return Say("ERROR monitoring did not start"), 1;
+  if (!game.WaitTicks(2)) return Fail("no ticks");
+  Phase(game, "empty", phaseSeconds);
+  Counters(harkwell.get(), app.ProcessId(), "empty");
 
-  Sleep(1000);
-  Say("PHASE empty BEGIN");
-  Sleep(static_cast<DWORD>(phaseSeconds) * 1000);
-  Say("PHASE empty END");
-  Counters(harkwell, "empty");
-
-  for (int slot = 1; slot <= 32; ++slot) game.Join(slot, "Player" + std::to_string(100000000 + slot));
-  Sleep(6000);  // the first join is announced, the rest absorbed; let the title settle
-  Say("PHASE full BEGIN");
-  Sleep(static_cast<DWORD>(phaseSeconds) * 1000);
-  Say("PHASE full END");
-  Counters(harkwell, "full");
-  for (int slot = 1; slot <= 32; ++slot) game.Leave(slot);
-  Sleep(1000);
+  // Every slot taken, with 15-byte names: the first join is announced, the
+  // rest absorbed; the phase starts once the announcement is over.
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    game.Command("join " + std::to_string(slot) + " Player" + std::to_string(100000000 + slot));
+  }
+  if (!game.WaitForTitle("Player100000001 has joined") || !game.WaitForTitle(kGameTitle)) {
+    return Fail("the full game was not announced");
+  }
+  Phase(game, "full", phaseSeconds);
+  Counters(harkwell.get(), app.ProcessId(), "full");
+  for (int slot = 1; slot <= kSlotCount; ++slot) game.Command("leave " + std::to_string(slot));
+  if (!game.WaitForTitle("Player100000001 has left")) return Fail("the empty game was not announced");
 
   for (int i = 0; i < joins; ++i) {
     const std::string name = "Racer" + std::to_string(i);
-    // Join spaced a random part of a tick after the last announcement, so the
-    // latencies sample the whole interval.
+    // Each join a random part of a tick after the last, so the latencies
+    // sample the whole interval.
     Sleep(static_cast<DWORD>(std::rand() % 250));
-    game.Write(NameAddress(0, 0), name + '\0');
-    game.Write(OccupancyAddress(0, 0), std::string(1, '\1'));
+    game.Command("join 1 " + name);
     const LARGE_INTEGER written = Now();
-    if (!WaitForTitle(game, name + " has joined", 5)) return Say("ERROR join %d was not announced", i), 1;
+    // Polled every millisecond, finer than the rig's waits, for the figure's sake.
+    while (game.Title() != name + " has joined") {
+      if (Milliseconds(written, Now()) > 5000) return Fail("a join was not announced");
+      Sleep(1);
+    }
     Say("LATENCY join %.2f", Milliseconds(written, Now()));
-    game.Leave(1);
-    if (!WaitForTitle(game, name + " has left", 5)) return Say("ERROR leave %d was not announced", i), 1;
+    game.Command("leave 1");
+    if (!game.WaitForTitle(name + " has left")) return Fail("a leave was not announced");
   }
-  Counters(harkwell, "end");
-
-  PostMessageA(GetDlgItem(main, ui::kCmdExit), BM_CLICK, 0, 0);
-  WaitForSingleObject(harkwell.hProcess, 10000);
-  CloseHandle(harkwell.hThread);
-  CloseHandle(harkwell.hProcess);
+  Counters(harkwell.get(), app.ProcessId(), "end");
+  if (!app.Exit()) return Fail("Harkwell did not exit");
   Say("DONE");
   return 0;
 }

@@ -1,23 +1,20 @@
-// Times whole monitor ticks against the simulated game through the real
-// Win32 calls, and splits each tick into the time inside ReadProcessMemory and
-// everything else. Prints a table; with a file argument also writes JSON.
+// Times whole monitor ticks against the simulated game through the real Win32
+// layer, and beside them the floor they stand on: a one-byte ReadProcessMemory
+// and a title write, timed alone. A tick's ratio to reads x read + titles x
+// title says how much the monitor adds to the platform calls it cannot avoid,
+// and carries across machines where the absolute times do not.
+// Prints a table; with a file argument also writes JSON.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "game_process.h"
 #include "monitor/attach.h"
-#include "monitor/change.h"
 #include "monitor/tick.h"
-#include "notify/title.h"
-
-namespace harkwell::platform {
-extern std::int64_t readCounterTicks;
-extern std::int64_t titleCounterTicks;
-}  // namespace harkwell::platform
+#include "tests/rig/rig.h"
 
 namespace {
 
@@ -28,46 +25,38 @@ struct Shape {
   int nameBytes;
 };
 
-struct Result {
-  Shape shape;
-  int ticks;
-  double readsPerTick;
-  double microsecondsPerTick;
-  double microsecondsPerRead;
-  double outsideShare;          // of the tick, outside ReadProcessMemory
-  double outsidePlatformShare;  // outside ReadProcessMemory and SetWindowTextA
-};
-
-double Seconds(std::int64_t counterTicks) {
-  LARGE_INTEGER frequency;
+double Now() {
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
   QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(counterTicks) / static_cast<double>(frequency.QuadPart);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-Result Measure(test::GameProcess& game, Shape shape, int ticks) {
-  for (int slot = 1; slot <= kSlotCount; ++slot) game.Leave(slot);
-  for (int slot = 1; slot <= shape.players; ++slot) {
-    game.Join(slot, std::string(static_cast<std::size_t>(shape.nameBytes), 'n'));
+// Microseconds per call of `call`, the median of five runs of `count` calls.
+template <typename Call>
+double MicrosecondsPerCall(int count, Call call) {
+  std::vector<double> runs;
+  for (int run = 0; run < 5; ++run) {
+    const double start = Now();
+    for (int i = 0; i < count; ++i) call();
+    runs.push_back((Now() - start) / count * 1e6);
   }
-  for (int i = 0; i < 3; ++i) MonitorTick();  // report whoever is there, then steady state
+  std::sort(runs.begin(), runs.end());
+  return runs[2];
+}
 
-  const std::int64_t readsBefore = platform::readCounterTicks;
-  const std::int64_t titlesBefore = platform::titleCounterTicks;
-  LARGE_INTEGER start, end;
-  QueryPerformanceCounter(&start);
-  for (int i = 0; i < ticks; ++i) MonitorTick();
-  QueryPerformanceCounter(&end);
-
-  const double total = Seconds(end.QuadPart - start.QuadPart);
-  const double inReads = Seconds(platform::readCounterTicks - readsBefore);
-  const double inTitles = Seconds(platform::titleCounterTicks - titlesBefore);
-  const double reads = 32.0 + shape.players * (shape.nameBytes + 1) + (kSlotCount - shape.players);
-  Result result{shape, ticks, reads, 0, 0, 0, 0};
-  result.microsecondsPerTick = total / ticks * 1e6;
-  result.microsecondsPerRead = result.microsecondsPerTick / reads;
-  result.outsideShare = (total - inReads) / total;
-  result.outsidePlatformShare = (total - inReads - inTitles) / total;
-  return result;
+bool SetTable(const rig::Game& game, Shape shape) {
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    if (!game.Command("leave " + std::to_string(slot))) return false;
+  }
+  for (int slot = 1; slot <= shape.players; ++slot) {
+    const std::string command = shape.nameBytes == 0
+                                    ? "occupancy " + std::to_string(slot) + " 1"
+                                    : "join " + std::to_string(slot) + " " +
+                                          std::string(static_cast<std::size_t>(shape.nameBytes), 'n');
+    if (!game.Command(command)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -76,44 +65,46 @@ int main(int argc, char** argv) {
   const char* jsonPath = argc > 1 ? argv[1] : nullptr;
   const int ticks = argc > 2 ? std::atoi(argv[2]) : 20;
 
-  test::GameProcess game;
-  if (!game.Start("--marker 0xC0", 0)) {
-    std::fprintf(stderr, "the simulated game did not start\n");
+  rig::Game game;
+  if (!game.Start() || !Attach()) {
+    std::fprintf(stderr, "the simulated game did not start, or Harkwell's core could not attach to it\n");
     return 1;
   }
-  if (!Attach()) {
-    std::fprintf(stderr, "could not attach to the simulated game\n");
-    return 1;
-  }
+  const platform::ProcessHandle process = gameAttachment.gameProcess;
+  std::uint8_t byte = 0;
+  const double readMicroseconds =
+      MicrosecondsPerCall(2000, [&] { platform::ReadProcessByte(process, kBuildMarkerAddress, byte); });
+  const double titleMicroseconds =
+      MicrosecondsPerCall(200, [&] { platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle); });
+  std::printf("floor: %.1f us per one-byte read, %.1f us per title write\n\n", readMicroseconds,
+              titleMicroseconds);
 
   const Shape shapes[] = {{0, 0}, {8, 0}, {8, 16}, {8, 64}, {32, 0}, {32, 16}, {32, 64}};
-  std::vector<Result> results;
-  std::printf("%8s %10s %10s %12s %12s %14s %17s\n", "players", "name bytes", "reads", "us/tick", "us/read",
-              "outside reads", "outside platform");
+  std::string json = "{\"read_us\": " + std::to_string(readMicroseconds) +
+                     ", \"title_us\": " + std::to_string(titleMicroseconds) + ", \"shapes\": [";
+  std::printf("%8s %10s %10s %12s %12s %16s\n", "players", "name bytes", "reads", "us/tick", "floor us",
+              "tick / floor");
   for (const Shape& shape : shapes) {
-    const Result r = Measure(game, shape, ticks);
-    results.push_back(r);
-    std::printf("%8d %10d %10.0f %12.1f %12.2f %13.2f%% %16.3f%%\n", shape.players, shape.nameBytes,
-                r.readsPerTick, r.microsecondsPerTick, r.microsecondsPerRead, r.outsideShare * 100,
-                r.outsidePlatformShare * 100);
+    if (!SetTable(game, shape)) return 1;
+    for (int i = 0; i < 20; ++i) MonitorTick();  // report whoever is there, let the title settle
+    const double start = Now();
+    for (int i = 0; i < ticks; ++i) MonitorTick();
+    const double tickMicroseconds = (Now() - start) / ticks * 1e6;
+    const int reads = kSlotCount + shape.players * (shape.nameBytes + 1) + (kSlotCount - shape.players);
+    const double floor = reads * readMicroseconds + titleMicroseconds;  // one title write a quiet tick
+    std::printf("%8d %10d %10d %12.0f %12.0f %16.3f\n", shape.players, shape.nameBytes, reads,
+                tickMicroseconds, floor, tickMicroseconds / floor);
+    json += std::string(&shape == shapes ? "" : ", ") + "{\"players\": " + std::to_string(shape.players) +
+            ", \"name_bytes\": " + std::to_string(shape.nameBytes) + ", \"reads\": " + std::to_string(reads) +
+            ", \"us_per_tick\": " + std::to_string(tickMicroseconds) +
+            ", \"floor_us\": " + std::to_string(floor) + "}";
   }
   Detach();
-
+  json += "]}\n";
   if (jsonPath != nullptr) {
     std::FILE* out = std::fopen(jsonPath, "w");
     if (out == nullptr) return 1;
-    std::fprintf(out, "[\n");
-    for (std::size_t i = 0; i < results.size(); ++i) {
-      const Result& r = results[i];
-      std::fprintf(out,
-                   "  {\"players\": %d, \"name_bytes\": %d, \"ticks\": %d, \"reads_per_tick\": %.0f, "
-                   "\"us_per_tick\": %.3f, \"us_per_read\": %.4f, \"outside_read_share\": %.5f, "
-                   "\"outside_platform_share\": %.6f}%s\n",
-                   r.shape.players, r.shape.nameBytes, r.ticks, r.readsPerTick, r.microsecondsPerTick,
-                   r.microsecondsPerRead, r.outsideShare, r.outsidePlatformShare,
-                   i + 1 < results.size() ? "," : "");
-    }
-    std::fprintf(out, "]\n");
+    std::fputs(json.c_str(), out);
     std::fclose(out);
   }
   return 0;

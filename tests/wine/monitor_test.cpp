@@ -1,14 +1,13 @@
 // The monitor against the simulated game in its own process, through the real
-// Win32 calls: attach, read the table, announce in the game's title.
+// Win32 calls: attach, read the table in both layouts, announce in the title.
 #include <gtest/gtest.h>
 
-#include "game_process.h"
 #include "monitor/attach.h"
 #include "monitor/change.h"
 #include "monitor/tick.h"
-#include "notify/alerts.h"
 #include "notify/title.h"
 #include "tests/program_state.h"
+#include "tests/rig/rig.h"
 
 namespace harkwell {
 namespace {
@@ -17,60 +16,60 @@ void Ticks(int count) {
   for (int i = 0; i < count; ++i) MonitorTick();
 }
 
+class MonitorEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetProgramState(); }
+  void TearDown() override { Detach(); }
+  rig::Game game;
+};
+
 struct LayoutCase {
   const char* arguments;
   std::uint8_t layout;
 };
+class BothBuilds : public MonitorEndToEnd, public ::testing::WithParamInterface<LayoutCase> {};
 
-class MonitorEndToEnd : public ::testing::TestWithParam<LayoutCase> {};
-
-TEST_P(MonitorEndToEnd, JoinAndLeaveAppearInTheGameTitleForTheCountdown) {
-  ResetProgramState();
-  test::GameProcess game;
-  ASSERT_TRUE(game.Start(GetParam().arguments, GetParam().layout));
+TEST_P(BothBuilds, JoinAndLeaveAppearInTheGameTitleForTheCountdown) {
+  ASSERT_TRUE(game.Start(GetParam().arguments));
   ASSERT_TRUE(Attach());
   EXPECT_EQ(gameAttachment.layoutIndex, GetParam().layout);
-  EXPECT_EQ(gameAttachment.gameProcessId, game.info.dwProcessId);
+  EXPECT_EQ(gameAttachment.gameProcessId, game.ProcessId());
 
-  SetWindowTextA(game.window, "Something else");
+  SetWindowTextA(game.Window(), "Something else");
   MonitorTick();
-  EXPECT_EQ(game.Title(), "Jazz Jackrabbit 2");
+  EXPECT_EQ(game.Title(), kGameTitle);
 
-  game.Join(5,
-            "Sp|az\xA7"
-            "2");
+  ASSERT_TRUE(
+      game.Command("join 5 Sp|az\xA7"
+                   "2"));
   MonitorTick();
   EXPECT_EQ(game.Title(), "Spaz2 has joined");
   Ticks(16);
   EXPECT_EQ(game.Title(), "Spaz2 has joined");
   MonitorTick();
-  EXPECT_EQ(game.Title(), "Jazz Jackrabbit 2");
+  EXPECT_EQ(game.Title(), kGameTitle);
 
-  game.Leave(5);
+  ASSERT_TRUE(game.Command("leave 5"));
   MonitorTick();
   EXPECT_EQ(game.Title(), "Spaz2 has left");
   Ticks(17);
-  EXPECT_EQ(game.Title(), "Jazz Jackrabbit 2");
-  Detach();
+  EXPECT_EQ(game.Title(), kGameTitle);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothBuilds, MonitorEndToEnd,
+INSTANTIATE_TEST_SUITE_P(Markers, BothBuilds,
                          ::testing::Values(LayoutCase{"--marker 0xC0", 0}, LayoutCase{"--marker 0xE8", 1},
                                            LayoutCase{"--marker 0x55", 0}));
 
-TEST(MonitorEndToEndAttach, FailsWhenNoGameRuns) {
-  ResetProgramState();
-  ASSERT_EQ(FindWindowA("DDWndClass", nullptr), nullptr) << "a game from another test is still running";
+TEST_F(MonitorEndToEnd, AttachFailsWhenNoGameRuns) {
+  ASSERT_EQ(FindWindowA(kGameWindowClass, nullptr), nullptr) << "a game from elsewhere is running";
   EXPECT_FALSE(Attach());
   EXPECT_EQ(gameAttachment.gameProcess, 0u);
 }
 
-TEST(MonitorEndToEndExit, GameExitWithAPlayerPresentGivesOneLeaveAndTicksGoOn) {
-  ResetProgramState();
-  test::GameProcess game;
-  ASSERT_TRUE(game.Start("--marker 0xC0", 0));
+TEST_F(MonitorEndToEnd, GameExitWithAPlayerPresentGivesOneLeaveAndTicksGoOn) {
+  ASSERT_TRUE(game.Start());
   ASSERT_TRUE(Attach());
-  game.Join(2, "Lori");
+  ASSERT_TRUE(game.Command("join 2 Lori"));
   MonitorTick();
   ASSERT_EQ(game.Title(), "Lori has joined");
   game.Stop();

@@ -5,40 +5,28 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
+#include "monitor/game_facts.h"
+#include "tests/rig/rig.h"
 #include "ui/control_ids.h"
 
 namespace {
 
-using namespace harkwell::ui;
+using namespace harkwell;
+using namespace harkwell::rig;
 
-// Polls `found` every 100 ms until it returns a window or `seconds` pass.
+HWND MainWindow() { return FindWindowA(ui::kForm1Class, nullptr); }
+HWND AboutWindow() { return FindWindowA(ui::kForm2Class, nullptr); }
+HWND GameWindow() { return FindWindowA(kGameWindowClass, nullptr); }
+
+// Waits up to `seconds` for `find` to return a window.
 template <typename Find>
-HWND WaitFor(Find found, int seconds) {
-  for (int i = 0; i < seconds * 10; ++i) {
-    if (HWND window = found()) return window;
-    Sleep(100);
-  }
-  return nullptr;
+HWND WaitForWindow(Find find, int seconds) {
+  HWND window = nullptr;
+  WaitFor([&] { return (window = find()) != nullptr; }, std::chrono::seconds(seconds));
+  return window;
 }
-
-std::string Text(HWND window) {
-  char text[512] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-// A control of the main window, whether it sits on the window or in the group box.
-HWND Control(HWND main, int id) {
-  if (HWND control = GetDlgItem(main, id)) return control;
-  return GetDlgItem(GetDlgItem(main, kFrameSettings), id);
-}
-
-HWND MainWindow() { return FindWindowA(kForm1Class, nullptr); }
-HWND AboutWindow() { return FindWindowA(kForm2Class, nullptr); }
-HWND GameWindow() { return FindWindowA("DDWndClass", nullptr); }
 
 int Fail(const char* what) {
   std::fprintf(stderr, "demo: %s\n", what);
@@ -50,9 +38,9 @@ int Fail(const char* what) {
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "wait-windows") {
-    HWND game = WaitFor(GameWindow, 30);
+    HWND game = WaitForWindow(GameWindow, 30);
     if (game == nullptr) return Fail("the simulated game did not open its window");
-    HWND main = WaitFor(MainWindow, 30);
+    HWND main = WaitForWindow(MainWindow, 30);
     if (main == nullptr) return Fail("Harkwell did not open its window");
     // Side by side, so that neither hides the other in the screenshots.
     RECT mainRect{};
@@ -62,41 +50,42 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "begin") {
-    HWND main = MainWindow();
-    if (main == nullptr) return Fail("Harkwell is not running");
-    SendMessageA(Control(main, kChkFlashJoin), BM_SETCHECK, BST_CHECKED, 0);
-    SendMessageA(Control(main, kChkFlashLeave), BM_SETCHECK, BST_CHECKED, 0);
-    // Posted, not sent: a failed Begin opens a modal message box.
-    PostMessageA(GetDlgItem(main, kCmdBegin), BM_CLICK, 0, 0);
-    const bool started =
-        WaitFor([&] { return Text(GetDlgItem(main, kCmdBegin)) == "&Stop Monitoring" ? main : nullptr; }, 10);
-    return started ? 0 : Fail("monitoring did not start");
+    Harkwell app;
+    if (!app.Find(0s)) return Fail("Harkwell is not running");
+    app.Tick(ui::kChkFlashJoin, true);
+    app.Tick(ui::kChkFlashLeave, true);
+    const std::string failure = app.ClickBegin();
+    if (!failure.empty() || app.Caption(ui::kCmdBegin) != "&Stop Monitoring")
+      return Fail("monitoring did not start");
+    app.OwnProcess().Release();  // Harkwell runs on for the demo
+    return 0;
   }
   if (command == "wait-announcement") {
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
-    HWND game = WaitFor(
+    HWND game = WaitForWindow(
         [] {
           HWND window = GameWindow();
-          return window != nullptr && Text(window).find(" has ") != std::string::npos ? window : nullptr;
+          return window != nullptr && WindowText(window).find(" has ") != std::string::npos ? window
+                                                                                            : nullptr;
         },
         seconds);
     if (game == nullptr) return Fail("no announcement appeared in the game's title");
-    std::printf("%s\n", Text(game).c_str());
+    std::printf("%s\n", WindowText(game).c_str());
     return 0;
   }
   if (command == "title") {
     HWND game = GameWindow();
-    std::printf("%s\n", game != nullptr ? Text(game).c_str() : "(no game window)");
+    std::printf("%s\n", game != nullptr ? WindowText(game).c_str() : "(no game window)");
     return 0;
   }
   if (command == "about") {
     HWND main = MainWindow();
     if (main == nullptr) return Fail("Harkwell is not running");
-    PostMessageA(GetDlgItem(main, kCmdAbout), BM_CLICK, 0, 0);
-    return WaitFor(AboutWindow, 10) ? 0 : Fail("the About window did not open");
+    PostMessageA(ControlOf(main, ui::kCmdAbout), BM_CLICK, 0, 0);
+    return WaitForWindow(AboutWindow, 10) ? 0 : Fail("the About window did not open");
   }
   if (command == "exit") {
-    if (HWND main = MainWindow()) PostMessageA(GetDlgItem(main, kCmdExit), BM_CLICK, 0, 0);
+    if (HWND main = MainWindow()) PostMessageA(ControlOf(main, ui::kCmdExit), BM_CLICK, 0, 0);
     if (HWND game = GameWindow()) PostMessageA(game, WM_CLOSE, 0, 0);
     return 0;
   }

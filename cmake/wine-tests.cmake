@@ -1,0 +1,47 @@
+# Windows test programs run under Wine by ctest, all in one session: the
+# wine_session fixture starts an Xvfb display and a persistent wineserver on a
+# prefix under the build folder before the first of them, and ends both after
+# the last, so `ctest` needs nothing set up by hand. In a tree without an
+# emulator (the i686 one) the programs are only built.
+set(HARKWELL_WINE_SESSION ${CMAKE_BINARY_DIR}/wine-session)
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  list(APPEND CMAKE_CROSSCOMPILING_EMULATOR ${HARKWELL_WINE_SESSION})
+  add_test(NAME wine_session_start COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh start ${HARKWELL_WINE_SESSION})
+  add_test(NAME wine_session_stop COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh stop ${HARKWELL_WINE_SESSION})
+  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+endif()
+
+# harkwell_wine_test(NAME SOURCES ... [LIBRARIES ...] [SOUND] [LABELS ...])
+# Each program gets a HOME of its own (HARKWELL_HOME to the program, as Wine
+# keeps HOME from Windows programs). With SOUND its .asoundrc sends the wave
+# device to files, a new one for every sound (played.raw, played.raw.0001, ...,
+# named by HARKWELL_PLAYED_RAW), so a test can tell which sounds played in
+# full; without it the program sees no wave device at all.
+function(harkwell_wine_test name)
+  cmake_parse_arguments(arg "SOUND" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  add_executable(${name} ${arg_SOURCES})
+  target_link_libraries(${name} PRIVATE ${arg_LIBRARIES})
+  if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    return()
+  endif()
+  set(home ${CMAKE_CURRENT_BINARY_DIR}/home-${name})
+  file(MAKE_DIRECTORY ${home})
+  if(arg_SOUND)
+    file(WRITE ${home}/.asoundrc
+         "pcm.!default { type file slave.pcm \"null\" file \"${home}/played.raw\" format \"raw\" truncate false }\n")
+  else()
+    file(REMOVE ${home}/.asoundrc)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  # One program at a time: Harkwell attaches to whichever game window it finds first.
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE TIMEOUT 600
+                                          ENVIRONMENT "HOME=${home};HARKWELL_HOME=${home};HARKWELL_PLAYED_RAW=${home}/played.raw")
+  if(arg_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${arg_LABELS}")
+  endif()
+  if("soak" IN_LIST arg_LABELS)
+    # As long as HARKWELL_SOAK_SECONDS says; the soak bounds its own run.
+    set_tests_properties(${name} PROPERTIES TIMEOUT 0)
+  endif()
+endfunction()

@@ -1,0 +1,394 @@
+#include "tests/rig/rig.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "tools/simgame/simgame_protocol.h"
+#include "ui/control_ids.h"
+
+namespace harkwell::rig {
+namespace {
+
+constexpr DWORD kAnswerTimeoutMs = 5000;
+// How long one tick may take at most, for the bound of a wait on ticks:
+// far above the 250 ms interval, for a loaded machine or an emulated program.
+constexpr auto kTickBound = 1500ms;
+
+LRESULT SendBounded(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result)) {
+    return -1;
+  }
+  return static_cast<LRESULT>(result);
+}
+
+std::vector<std::string> PlayedFiles() {
+  const char* played = std::getenv("HARKWELL_PLAYED_RAW");
+  if (played == nullptr) return {};
+  const std::string pattern = std::string("Z:") + played + "*";
+  const std::string folder = pattern.substr(0, pattern.find_last_of('/') + 1);
+  std::vector<std::string> files;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do files.push_back(folder + found.cFileName);
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(files.begin(), files.end());  // played.raw sorts before played.raw.0001
+  return files;
+}
+
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    std::this_thread::sleep_for(10ms);  // the polling step, not a wait for anything
+  }
+}
+
+std::string WindowText(HWND window) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+DWORD ProcessOf(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process;
+}
+
+HWND FindProcessWindow(DWORD process, const char* windowClass, const char* title) {
+  HWND window = nullptr;
+  while ((window = FindWindowExA(nullptr, window, windowClass, title)) != nullptr) {
+    if (process == 0 || ProcessOf(window) == process) return window;
+  }
+  return nullptr;
+}
+
+bool Answers(HWND window, std::chrono::milliseconds timeout) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeout.count()),
+                             &result) != 0;
+}
+
+std::string ProgramDirectory() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string program = path;
+  return program.substr(0, program.find_last_of("\\/") + 1);
+}
+
+std::string Utf8(const std::wstring& text) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return {};
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
+  utf8.resize(static_cast<std::size_t>(bytes) - 1);
+  return utf8;
+}
+
+std::wstring TempFolder(const std::wstring& name) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + name + L"\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+// ---------------------------------------------------------------- Process
+
+namespace {
+
+// Every program this one starts ends with it, even when it crashes, so none
+// is left behind to hold a window, a game or the output ctest waits on.
+HANDLE ChildrenJob() {
+  static const HANDLE job = [] {
+    HANDLE created = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (created != nullptr) {
+      SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+    return created;
+  }();
+  return job;
+}
+
+}  // namespace
+
+bool Process::Start(std::string commandLine) {
+  Kill();
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                      nullptr, &startup, &info)) {
+    return false;
+  }
+  if (ChildrenJob() != nullptr) AssignProcessToJobObject(ChildrenJob(), info.hProcess);
+  ResumeThread(info.hThread);
+  CloseHandle(info.hThread);
+  process_.reset(info.hProcess);
+  id_ = info.dwProcessId;
+  return true;
+}
+
+bool Process::Open(DWORD id) {
+  Kill();
+  process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  id_ = process_ ? id : 0;
+  return static_cast<bool>(process_);
+}
+
+bool Process::Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+bool Process::WaitForExit(std::chrono::milliseconds timeout) const {
+  return !process_ ||
+         WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+void Process::Kill() {
+  if (!process_) return;
+  if (Running()) TerminateProcess(process_.get(), 1);
+  WaitForExit();
+  process_.reset();
+  id_ = 0;
+}
+
+// ---------------------------------------------------------------- Game
+
+bool Game::Start(const std::string& arguments) {
+  if (!process_.Start("\"" + ProgramDirectory() + "simgame.exe\" " + arguments)) return false;
+  return WaitFor([&] { return (window_ = FindProcessWindow(process_.Id(), kGameWindowClass)) != nullptr; });
+}
+
+bool Game::Find(std::chrono::milliseconds timeout) {
+  return WaitFor([&] { return (window_ = FindWindowA(kGameWindowClass, nullptr)) != nullptr; }, timeout) &&
+         process_.Open(ProcessOf(window_));
+}
+
+void Game::Stop() {
+  process_.Kill();
+  window_ = nullptr;
+}
+
+bool Game::Send(std::uint32_t tag, const std::string& text) const {
+  COPYDATASTRUCT data{tag, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
+  return SendBounded(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) == TRUE;
+}
+
+bool Game::Command(const std::string& text) const { return Send(simgame::kCopyDataTag, text); }
+
+bool Game::Queue(const std::string& text) const { return Send(simgame::kQueueForNextTitleTag, text); }
+
+bool Game::WaitForTitle(const std::string& title, std::chrono::milliseconds timeout) const {
+  return WaitFor([&] { return Title() == title; }, timeout);
+}
+
+long Game::TitleWrites() const { return static_cast<long>(SendBounded(window_, simgame::kQueryTitleWrites)); }
+
+bool Game::WaitTicks(int ticks) const {
+  const long start = TitleWrites();
+  return start >= 0 && WaitFor([&] { return TitleWrites() >= start + ticks; }, kTickBound * (ticks + 2));
+}
+
+std::vector<std::string> Game::TitlesOverTicks(int ticks) const {
+  std::vector<std::string> titles{Title()};
+  const long start = TitleWrites();
+  WaitFor(
+      [&] {
+        if (const std::string title = Title(); title != titles.back()) titles.push_back(title);
+        return start >= 0 && TitleWrites() >= start + ticks;
+      },
+      kTickBound * (ticks + 2));
+  return titles;
+}
+
+// ---------------------------------------------------------------- Harkwell
+
+bool Harkwell::Start(const std::string& exe) {
+  if (!process_.Start("\"" + exe + "\"")) return false;
+  return WaitFor([&] {
+    form1_ = FindProcessWindow(process_.Id(), ui::kForm1Class);
+    return form1_ != nullptr && IsWindowVisible(form1_);
+  });
+}
+
+bool Harkwell::Find(std::chrono::milliseconds timeout) {
+  return WaitFor(
+             [&] {
+               form1_ = FindWindowA(ui::kForm1Class, nullptr);
+               return form1_ != nullptr && IsWindowVisible(form1_);
+             },
+             timeout) &&
+         process_.Open(ProcessOf(form1_));
+}
+
+bool Harkwell::Exit() {
+  PostMessageA(form1_, WM_CLOSE, 0, 0);
+  const bool gone = WaitFor([&] { return !IsWindow(form1_); });
+  return gone && process_.WaitForExit();
+}
+
+HWND Harkwell::Control(int id) const { return ControlOf(form1_, id); }
+
+void Harkwell::Click(int id) const { PostMessageA(Control(id), BM_CLICK, 0, 0); }
+
+void Harkwell::Tick(int id, bool ticked) const {
+  SendBounded(Control(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool Harkwell::Flush() const {
+  // Posted messages of one thread are handled in order, so once a check box
+  // posted a new state after them shows it, they have all been handled.
+  HWND box = Control(ui::kChkFlashJoin);
+  const LRESULT state = SendBounded(box, BM_GETCHECK);
+  PostMessageA(box, BM_SETCHECK, state == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+  const bool handled = WaitFor([&] { return SendBounded(box, BM_GETCHECK) != state; });
+  PostMessageA(box, BM_SETCHECK, static_cast<WPARAM>(state), 0);
+  return handled && WaitFor([&] { return SendBounded(box, BM_GETCHECK) == state; });
+}
+
+HWND Harkwell::WaitForWindow(const char* windowClass, const char* title,
+                             std::chrono::milliseconds timeout) const {
+  HWND window = nullptr;
+  WaitFor(
+      [&] {
+        window = FindProcessWindow(ProcessId(), windowClass, title);
+        return window != nullptr && IsWindowVisible(window);
+      },
+      timeout);
+  return window;
+}
+
+std::string Harkwell::ClickBegin() const {
+  const std::string before = Caption(ui::kCmdBegin);
+  Click(ui::kCmdBegin);
+  HWND box = nullptr;
+  WaitFor([&] {
+    box = FindProcessWindow(ProcessId(), "#32770", "Harkwell");
+    return (box != nullptr && IsWindowVisible(box)) || Caption(ui::kCmdBegin) != before;
+  });
+  if (box == nullptr) return {};
+  char text[512] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  WaitFor([&] { return !IsWindow(box); });
+  return text;
+}
+
+std::string Harkwell::ChooseSound(int id, const std::wstring& path) const {
+  constexpr int kFileNameEdit = 0x47C;  // the dialog's file name box
+  Click(id);
+  HWND dialog = WaitForWindow("#32770", "Select Sound");
+  HWND fileName = nullptr;
+  if (dialog == nullptr ||
+      !WaitFor([&] { return (fileName = GetDlgItem(dialog, kFileNameEdit)) != nullptr; }))
+    return "<no dialog>";
+  // The dialog fills in its preset just after it shows, when it has one; the
+  // text is read from the control itself, which GetWindowText cannot do
+  // across processes.
+  char preset[MAX_PATH] = {};
+  WaitFor(
+      [&] {
+        SendBounded(fileName, WM_GETTEXT, sizeof preset, reinterpret_cast<LPARAM>(preset));
+        return preset[0] != '\0';
+      },
+      1s);
+  if (path.empty()) {
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  } else {
+    SendMessageW(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  }
+  return WaitFor([&] { return !IsWindow(dialog); }) ? preset : "<dialog stayed open>";
+}
+
+HWND ControlOf(HWND form1, int id) {
+  HWND control = GetDlgItem(form1, id);
+  return control != nullptr ? control : GetDlgItem(GetDlgItem(form1, ui::kFrameSettings), id);
+}
+
+bool TrayIconExists(HWND form1) {
+  // Modifying nothing succeeds only for an icon that exists.
+  NOTIFYICONDATAA probe{};
+  probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  probe.hWnd = form1;
+  probe.uID = 1;
+  return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+// ---------------------------------------------------------------- sounds
+
+std::string WaveFile(TestSound sound) {
+  const std::uint32_t rate = 22050, dataBytes = static_cast<std::uint32_t>(sound.Bytes());
+  std::string wav;
+  auto u32 = [&](std::uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
+  auto u16 = [&](std::uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
+  wav += "RIFF", u32(36 + dataBytes), wav += "WAVEfmt ", u32(16), u16(1), u16(1), u32(rate), u32(rate * 2),
+      u16(2), u16(16), wav += "data", u32(dataBytes);
+  for (std::uint32_t i = 0; i < dataBytes / 2; ++i) u16(sound.value);
+  return wav;
+}
+
+void WriteFile(const std::wstring& path, const std::string& bytes) {
+  std::ofstream(path.c_str(), std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<PlayedSound> PlayedSounds() {
+  std::vector<PlayedSound> sounds;
+  for (const std::string& file : PlayedFiles()) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string samples((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (samples.empty()) continue;  // the device opened for a probe, without a sound
+    PlayedSound sound{samples.size(), 0};
+    std::memcpy(&sound.value, samples.data(), std::min<std::size_t>(2, samples.size()));
+    for (std::size_t i = 0; i + 1 < samples.size(); i += 2) {
+      if (std::memcmp(samples.data() + i, &sound.value, 2) != 0) sound.value = 0;
+    }
+    sounds.push_back(sound);
+  }
+  return sounds;
+}
+
+void ForgetPlayedSounds() {
+  for (const std::string& file : PlayedFiles()) DeleteFileA(file.c_str());
+}
+
+bool PlayedExactly(const std::vector<TestSound>& expected, std::chrono::milliseconds timeout) {
+  return WaitFor(
+      [&] {
+        const std::vector<PlayedSound> played = PlayedSounds();
+        return std::equal(played.begin(), played.end(), expected.begin(), expected.end(),
+                          [](const PlayedSound& p, const TestSound& e) {
+                            return p.value == e.value && p.bytes == e.Bytes();
+                          });
+      },
+      timeout);
+}
+
+std::string Describe(const std::vector<PlayedSound>& played) {
+  std::string text = std::to_string(played.size()) + " played:";
+  for (const PlayedSound& sound : played) {
+    char one[48];
+    std::snprintf(one, sizeof one, " %zu bytes of 0x%04X", sound.bytes, sound.value);
+    text += one;
+  }
+  return text;
+}
+
+}  // namespace harkwell::rig

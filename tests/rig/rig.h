@@ -1,0 +1,164 @@
+// One rig for every Windows program that drives Harkwell and the simulated
+// game from outside: the tests, the benchmarks and the demo. It starts
+// processes with owned handles, finds their windows, clicks, reads texts, and
+// waits only for events, each wait bounded: a window appearing, a title, or a
+// number of ticks on the simulated game's own clock (its count of title writes).
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/owned.h"
+
+namespace harkwell::rig {
+
+using namespace std::chrono_literals;
+
+// Polls `condition` until it holds or `timeout` passes, pumping this thread's
+// messages meanwhile. Returns whether it held.
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
+
+std::string WindowText(HWND window);  // the whole text, however long
+DWORD ProcessOf(HWND window);
+// A top-level window of `windowClass` (and `title`, unless null) owned by `process`.
+HWND FindProcessWindow(DWORD process, const char* windowClass, const char* title = nullptr);
+// Whether the window's thread handles a message within `timeout`.
+bool Answers(HWND window, std::chrono::milliseconds timeout = 5s);
+
+std::string ProgramDirectory();  // this program's folder, with a trailing backslash
+std::string Utf8(const std::wstring& text);
+std::wstring TempFolder(const std::wstring& name);  // made if missing, trailing backslash
+
+inline void CloseOwnedHandle(HANDLE handle) { CloseHandle(handle); }
+using OwnedHandle = ui::Owned<HANDLE, CloseOwnedHandle>;
+
+// A program this rig started, ended (killed if need be) when the owner goes.
+class Process {
+ public:
+  Process() = default;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process() { Kill(); }
+
+  bool Start(std::string commandLine);
+  // Holds a process started by someone else, such as a 32-bit one started from the shell.
+  bool Open(DWORD id);
+  bool Running() const;
+  bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
+  void Kill();
+  // Lets the process run on after its owner has gone.
+  void Release() {
+    process_.reset();
+    id_ = 0;
+  }
+  DWORD Id() const { return id_; }
+  HANDLE Handle() const { return process_.get(); }
+
+ private:
+  OwnedHandle process_;
+  DWORD id_ = 0;
+};
+
+// The simulated game, commanded through its window.
+class Game {
+ public:
+  // Starts simgame.exe from this program's folder and waits for its window.
+  bool Start(const std::string& arguments = "--marker 0xC0");
+  // Finds a game this rig did not start (a 32-bit one started from the shell).
+  bool Find(std::chrono::milliseconds timeout = 30s);
+  void Stop();
+
+  bool Command(const std::string& text) const;  // applied at once
+  bool Queue(const std::string& text) const;    // applied inside the next title write
+  std::string Title() const { return WindowText(window_); }
+  bool WaitForTitle(const std::string& title, std::chrono::milliseconds timeout = 10s) const;
+  // The game's clock: the title writes it has received, or -1 when it does not answer.
+  long TitleWrites() const;
+  // Waits for `ticks` more title writes: a monitor writes the title once a tick
+  // while no announcement is up, so this is `ticks` quiet ticks.
+  bool WaitTicks(int ticks) const;
+  // Every distinct title seen while waiting for `ticks` quiet ticks.
+  std::vector<std::string> TitlesOverTicks(int ticks) const;
+
+  HWND Window() const { return window_; }
+  DWORD ProcessId() const { return ProcessOf(window_); }
+  Process& OwnProcess() { return process_; }
+
+ private:
+  bool Send(std::uint32_t tag, const std::string& text) const;
+  Process process_;
+  HWND window_ = nullptr;
+};
+
+// Harkwell.exe and its windows.
+class Harkwell {
+ public:
+  bool Start(const std::string& exe = ProgramDirectory() + "Harkwell.exe");
+  bool Find(std::chrono::milliseconds timeout = 30s);  // one this rig did not start
+  // Closes the main window as its close box does and waits for the program to end.
+  bool Exit();
+
+  HWND Form1() const { return form1_; }
+  DWORD ProcessId() const { return ProcessOf(form1_); }
+  Process& OwnProcess() { return process_; }
+  bool Running() const { return IsWindow(form1_) != FALSE; }
+  HWND Control(int id) const;
+  std::string Caption(int id) const { return WindowText(Control(id)); }
+  // Posted, never sent: a button that opens a modal box would block a sender.
+  void Click(int id) const;
+  void Tick(int id, bool ticked) const;
+  // Returns once every message posted to Harkwell before it has been handled.
+  bool Flush() const;
+
+  // Harkwell's top-level window of `windowClass` (and `title`), once it shows.
+  HWND WaitForWindow(const char* windowClass, const char* title = nullptr,
+                     std::chrono::milliseconds timeout = 10s) const;
+  // Clicks Begin/Stop and returns the text of the message box it shows, after
+  // closing the box; empty when none appeared before the caption changed.
+  std::string ClickBegin() const;
+  // Types `path` into the Select Sound dialog opened by the button `id` and
+  // confirms it; an empty path cancels. Returns the file name the dialog was
+  // preset with, or "<no dialog>".
+  std::string ChooseSound(int id, const std::wstring& path) const;
+
+ private:
+  Process process_;
+  HWND form1_ = nullptr;
+};
+
+// A control of the main window, on the window or inside its group box.
+HWND ControlOf(HWND form1, int id);
+// Whether the notification area holds Harkwell's icon (its window, id 1).
+bool TrayIconExists(HWND form1);
+
+// ---------------------------------------------------------------- sounds
+
+// A 16-bit mono WAV at 22.05 kHz whose every sample is `value`, so that the
+// device's output tells which file was played and whether all of it arrived.
+struct TestSound {
+  std::uint16_t value;
+  unsigned milliseconds;
+  std::size_t Bytes() const { return 22050u * milliseconds / 1000u * 2u; }
+};
+std::string WaveFile(TestSound sound);
+void WriteFile(const std::wstring& path, const std::string& bytes);
+
+// What the file-backed wave device of the tests played: a test's HOME holds an
+// .asoundrc that starts a new file for every sound, named by the environment
+// variable HARKWELL_PLAYED_RAW (played.raw, played.raw.0001, ...).
+struct PlayedSound {
+  std::size_t bytes = 0;
+  std::uint16_t value = 0;  // the one sample value of the file; 0 when mixed
+};
+std::vector<PlayedSound> PlayedSounds();
+void ForgetPlayedSounds();
+// Waits until the sounds played so far are exactly `expected`, each in full, in order.
+bool PlayedExactly(const std::vector<TestSound>& expected, std::chrono::milliseconds timeout = 10s);
+std::string Describe(const std::vector<PlayedSound>& played);
+
+}  // namespace harkwell::rig

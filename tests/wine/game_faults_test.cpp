@@ -1,0 +1,115 @@
+// The game misbehaving under a monitoring Harkwell.exe: exiting with players
+// present, records that run wild, several changes within one tick, and a game
+// that stops answering.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/rig/beside_game.h"
+
+namespace harkwell::rig {
+namespace {
+
+using Titles = std::vector<std::string>;
+
+constexpr TestSound kJoinSound{0x1111, 250};
+constexpr TestSound kLeaveSound{0x2222, 500};
+
+using GameFaults = HarkwellBesideGame;
+
+TEST_F(GameFaults, ExitWithPlayersPresentGivesOneLeaveAndBeginNoLongerAttaches) {
+  const std::wstring folder = TempFolder(L"harkwell-game-faults");
+  WriteFile(folder + L"join.wav", WaveFile(kJoinSound));
+  WriteFile(folder + L"leave.wav", WaveFile(kLeaveSound));
+  app.ChooseSound(ui::kCmdSoundJoin, folder + L"join.wav");
+  app.ChooseSound(ui::kCmdSoundLeave, folder + L"leave.wav");
+  app.Tick(ui::kChkPlayJoin, true);
+  app.Tick(ui::kChkPlayLeave, true);
+  Begin();
+  Announced("join 2 Jazz", "Jazz has joined");
+  ASSERT_TRUE(PlayedExactly({kJoinSound})) << Describe(PlayedSounds());
+  Announced("join 5 Spaz", "Spaz has joined");
+  ASSERT_TRUE(PlayedExactly({kJoinSound, kJoinSound})) << Describe(PlayedSounds());
+
+  // The window goes with the game, so the leave is heard, not seen.
+  ASSERT_TRUE(game.Command("exit"));
+  ASSERT_TRUE(game.OwnProcess().WaitForExit());
+  EXPECT_TRUE(PlayedExactly({kJoinSound, kJoinSound, kLeaveSound})) << Describe(PlayedSounds());
+
+  EXPECT_TRUE(Answers(app.Form1()));
+  EXPECT_EQ(app.ClickBegin(), "");  // Stop
+  EXPECT_EQ(app.ClickBegin(), "This program requires JJ2 to be running.");
+  // The ticks between the leave and the Stop found nobody else leaving.
+  EXPECT_EQ(PlayedSounds().size(), 3u) << Describe(PlayedSounds());
+}
+
+TEST_F(GameFaults, UnreadableRecordsAndAnUnterminatedNameNeitherStopTheTicksNorRunPastTheRecord) {
+  Begin();
+  Announced("join 3 Jazz", "Jazz has joined");
+  // Under Wine the reads see through the protection (nothing is announced);
+  // what matters is that the ticks go on and keep announcing.
+  ASSERT_TRUE(game.Command("noaccess 3"));
+  Announced("join 1 Spaz", "Spaz has joined");
+
+  // Slot 32's name, and its occupancy byte with it, become non-zero bytes
+  // running to the end of the table's memory: a join whose name must stop
+  // at the record's own occupancy byte.
+  Announced("unterminated 32", std::string(kMaxNameLength, 'X') + " has joined");
+  Announced("join 2 Lori", "Lori has joined");
+  EXPECT_TRUE(Answers(app.Form1()));
+}
+
+TEST_F(GameFaults, ChangesWithinOneTickAreReportedByTheSumsAlone) {
+  Begin();
+  Announced("join 3 Ann", "Ann has joined");
+  ASSERT_TRUE(game.WaitForTitle(kGameTitle));  // over, so the next tick writes the title first
+
+  // Two joins: one announcement, for the lower slot.
+  ASSERT_TRUE(game.Queue("join 6 Cid") && game.Queue("join 5 Bob"));
+  ASSERT_TRUE(game.WaitForTitle("Bob has joined"));
+  ASSERT_TRUE(game.WaitForTitle(kGameTitle));
+  EXPECT_EQ(game.TitlesOverTicks(4), Titles{kGameTitle});
+
+  // A leave and a join: the sum stays, nothing is announced.
+  ASSERT_TRUE(game.Queue("leave 3") && game.Queue("join 7 Dan"));
+  EXPECT_EQ(game.TitlesOverTicks(4), Titles{kGameTitle});
+
+  // A rename is no event; the kept roster still has the old name, which a
+  // later leave announces. Cid, who joined unannounced beside Bob, left his
+  // name in the kept roster too.
+  ASSERT_TRUE(game.Command("rename 5 Rob"));
+  EXPECT_EQ(game.TitlesOverTicks(4), Titles{kGameTitle});
+  Announced("leave 5", "Bob has left");
+  Announced("leave 6", "Cid has left");
+}
+
+TEST_F(GameFaults, AGameThatStopsAnsweringHoldsUpNeitherHarkwellNorItsTicks) {
+  Begin();
+  ASSERT_TRUE(game.Command("hang 6000"));
+  ASSERT_FALSE(Answers(game.Window(), 200ms)) << "the game should be hanging";
+
+  // Harkwell answers at once: About opens, the window goes to the tray and
+  // comes back, and Stop and Begin work.
+  app.Click(ui::kCmdAbout);
+  HWND about = app.WaitForWindow(ui::kForm2Class, nullptr, 1s);
+  ASSERT_NE(about, nullptr);
+  PostMessageA(about, WM_CLOSE, 0, 0);
+  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }, 1s));
+  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) != FALSE; }, 1s));
+  EXPECT_EQ(app.ClickBegin(), "");  // Stop
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Begin Monitoring");
+  EXPECT_EQ(app.ClickBegin(), "");  // Begin: finding and opening the game needs no answer from it
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+
+  // Once the game answers again, so do the announcements.
+  ASSERT_TRUE(Answers(game.Window(), 10s));
+  Announced("join 4 Jazz", "Jazz has joined");
+}
+
+}  // namespace
+}  // namespace harkwell::rig

@@ -1,0 +1,92 @@
+// Begin and Stop Monitoring on a machine without a sound device: the checks
+// before a start, attaching to the game, and the announcement in its title.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <mmsystem.h>
+
+#include <thread>
+
+#include "tests/rig/beside_game.h"
+
+namespace harkwell::rig {
+namespace {
+
+constexpr char kNoSoundDevice[] =
+    "You have no sound device installed, or you have an error with it.  Therefore, sounds cannot be played.";
+constexpr char kNoGame[] = "This program requires JJ2 to be running.";
+constexpr char kBegin[] = "&Begin Monitoring";
+constexpr char kStop[] = "&Stop Monitoring";
+
+class Monitoring : public HarkwellBesideGame {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(waveOutGetNumDevs(), 0u) << "these tests need a machine without a wave device";
+    HarkwellBesideGame::SetUp();
+  }
+};
+
+TEST_F(Monitoring, WithoutTheGameBeginShowsTheAttachMessageAndLaterSucceeds) {
+  game.Stop();
+  EXPECT_EQ(app.ClickBegin(), kNoGame);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+  // The Flash boxes take part in no check: still only the attach message.
+  app.Tick(ui::kChkFlashJoin, true);
+  app.Tick(ui::kChkFlashLeave, true);
+  EXPECT_EQ(app.ClickBegin(), kNoGame);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+
+  ASSERT_TRUE(game.Start());
+  EXPECT_EQ(app.ClickBegin(), "");
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), kStop);
+  EXPECT_EQ(app.ClickBegin(), "");
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+}
+
+TEST_F(Monitoring, AnyPlayBoxWithoutASoundDeviceShowsOnlyTheDeviceMessage) {
+  app.Tick(ui::kChkPlayJoin, true);
+  app.Tick(ui::kChkPlayLeave, true);
+  EXPECT_EQ(app.ClickBegin(), kNoSoundDevice);  // not the missing-sound messages
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+
+  app.Tick(ui::kChkPlayJoin, false);
+  EXPECT_EQ(app.ClickBegin(), kNoSoundDevice);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+
+  // Without Play boxes the device is not asked for and Begin goes through.
+  app.Tick(ui::kChkPlayLeave, false);
+  EXPECT_EQ(app.ClickBegin(), "");
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), kStop);
+}
+
+TEST_F(Monitoring, AJoinAndALeaveAreAnnouncedAndTheGameTitleComesBack) {
+  Begin();
+  Announced("join 3 Sp|az", "Spaz has joined");
+  EXPECT_TRUE(game.WaitForTitle(kGameTitle));  // the announcement runs out
+  Announced("leave 3", "Spaz has left");
+}
+
+TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
+  Begin();
+  Announced("join 1 Jazz", "Jazz has joined");
+  ASSERT_TRUE(game.WaitForTitle(kGameTitle));  // the announcement ran out
+  ASSERT_EQ(app.ClickBegin(), "");             // Stop
+  ASSERT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+  // A running monitor would put the title back within a tick. A stopped one
+  // makes no ticks, so there is no event to wait for: a second is four.
+  SetWindowTextA(game.Window(), "untouched");
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(game.Title(), "untouched");
+
+  // A restarted game is a new window and process; the next Begin finds them.
+  // The kept roster still has Jazz, so the empty new game first reads as his leave.
+  game.Stop();
+  ASSERT_TRUE(game.Start("--marker 0xE8"));
+  ASSERT_EQ(app.ClickBegin(), "");
+  ASSERT_EQ(app.Caption(ui::kCmdBegin), kStop);
+  EXPECT_TRUE(game.WaitForTitle("Jazz has left"));
+  Announced("join 2 Lori", "Lori has joined");
+}
+
+}  // namespace
+}  // namespace harkwell::rig

@@ -1,0 +1,87 @@
+// The sound chooser's handling of each outcome of the open-file dialog, with
+// the dialog replaced at link time: under Wine the real one cannot be made to
+// fail other than by a cancel without crashing inside its own code.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "notify/alerts.h"
+#include "ui/form1.h"
+
+namespace {
+
+// What the stand-in dialog does when it is shown next.
+struct Outcome {
+  BOOL result;
+  DWORD error;
+  const wchar_t* fileName;  // written into the dialog's buffer, if any
+};
+Outcome next{};
+std::wstring preset;  // the file name the dialog opened with
+
+BOOL WINAPI StandInGetOpenFileNameW(OPENFILENAMEW* dialog) {
+  preset = dialog->lpstrFile;
+  if (next.fileName != nullptr)
+    lstrcpynW(dialog->lpstrFile, next.fileName, static_cast<int>(dialog->nMaxFile));
+  return next.result;
+}
+DWORD WINAPI StandInCommDlgExtendedError() { return next.error; }
+
+}  // namespace
+
+// The program calls both through its import table; these entries take the
+// place of comdlg32's.
+#ifdef _WIN64
+#define IMPORT_ENTRY(name, argumentBytes) "__imp_" #name
+#else
+#define IMPORT_ENTRY(name, argumentBytes) "__imp__" #name "@" #argumentBytes
+#endif
+extern "C" {
+extern decltype(&StandInGetOpenFileNameW)
+    const importedGetOpenFileNameW __asm__(IMPORT_ENTRY(GetOpenFileNameW, 4));
+decltype(&StandInGetOpenFileNameW) const importedGetOpenFileNameW = StandInGetOpenFileNameW;
+extern decltype(&StandInCommDlgExtendedError)
+    const importedCommDlgExtendedError __asm__(IMPORT_ENTRY(CommDlgExtendedError, 0));
+decltype(&StandInCommDlgExtendedError) const importedCommDlgExtendedError = StandInCommDlgExtendedError;
+}
+
+namespace harkwell::ui::form1 {
+HWND Window() { return nullptr; }  // the dialog's owner
+}  // namespace harkwell::ui::form1
+
+namespace harkwell::ui::form1 {
+namespace {
+
+TEST(SoundChooser, EachButtonKeepsItsOwnPathWhateverTheDialogDoes) {
+  next = {TRUE, 0, L"C:\\sounds\\join.wav"};
+  cmdSoundJoin_Click();
+  EXPECT_EQ(alertSettings.joinSoundPath, "C:\\sounds\\join.wav");
+
+  // The dialog opens with the last file chosen through either button.
+  next = {TRUE, 0, L"C:\\sounds\\\x0437\x0432\x0443\x043A.wav"};
+  cmdSoundLeave_Click();
+  EXPECT_EQ(preset, L"C:\\sounds\\join.wav");
+  EXPECT_EQ(alertSettings.leaveSoundPath, "C:\\sounds\\\xD0\xB7\xD0\xB2\xD1\x83\xD0\xBA.wav");  // UTF-8
+
+  // A failure other than cancel, after writing into the buffer: the button's
+  // own path stays, and the preset is not spoilt.
+  next = {FALSE, FNERR_BUFFERTOOSMALL, L"\x0104"};
+  cmdSoundJoin_Click();
+  EXPECT_EQ(alertSettings.joinSoundPath, "C:\\sounds\\join.wav");
+  next = {FALSE, CDERR_DIALOGFAILURE, nullptr};
+  cmdSoundLeave_Click();
+  EXPECT_EQ(alertSettings.leaveSoundPath, "C:\\sounds\\\xD0\xB7\xD0\xB2\xD1\x83\xD0\xBA.wav");
+  EXPECT_EQ(preset, L"C:\\sounds\\\x0437\x0432\x0443\x043A.wav");
+
+  // A cancel empties the path of its own button only.
+  next = {FALSE, 0, nullptr};
+  cmdSoundJoin_Click();
+  EXPECT_EQ(alertSettings.joinSoundPath, "");
+  EXPECT_EQ(alertSettings.leaveSoundPath, "C:\\sounds\\\xD0\xB7\xD0\xB2\xD1\x83\xD0\xBA.wav");
+}
+
+}  // namespace
+}  // namespace harkwell::ui::form1

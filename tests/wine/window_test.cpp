@@ -1,0 +1,347 @@
+// The main window's layout at two DPI settings, its keyboard handling, and the
+// About window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "tests/rig/rig.h"
+#include "ui/control_ids.h"
+
+namespace harkwell::rig {
+namespace {
+
+enum class Kind { kGroupBox, kLabel, kCheckBox, kButton };
+enum class Parent { kWindow, kFrame };
+
+// The main window's controls as designed, in pixels at 96 DPI (15 twips a pixel).
+struct Expected {
+  int id;
+  Kind kind;
+  const char* caption;
+  int left, top, width, height;
+  Parent parent;
+};
+constexpr std::array kControls{
+    Expected{ui::kFrameSettings, Kind::kGroupBox, "Settings", 8, 8, 297, 105, Parent::kWindow},
+    Expected{ui::kLabel1, Kind::kLabel, "On join,", 24, 32, 41, 17, Parent::kFrame},
+    Expected{ui::kChkPlayJoin, Kind::kCheckBox, "Play", 24, 48, 41, 25, Parent::kFrame},
+    Expected{ui::kCmdSoundJoin, Kind::kButton, "Sound...", 65, 50, 50, 21, Parent::kFrame},
+    Expected{ui::kChkFlashJoin, Kind::kCheckBox, "Flash JJ2 Window", 24, 80, 113, 17, Parent::kFrame},
+    Expected{ui::kLabel2, Kind::kLabel, "On leave,", 168, 32, 57, 17, Parent::kFrame},
+    Expected{ui::kChkPlayLeave, Kind::kCheckBox, "Play", 168, 48, 41, 25, Parent::kWindow},
+    Expected{ui::kCmdSoundLeave, Kind::kButton, "Sound...", 209, 50, 50, 21, Parent::kWindow},
+    Expected{ui::kChkFlashLeave, Kind::kCheckBox, "Flash JJ2 Window", 168, 80, 113, 17, Parent::kFrame},
+    Expected{ui::kCmdExit, Kind::kButton, "E&xit", 8, 120, 57, 33, Parent::kWindow},
+    Expected{ui::kCmdAbout, Kind::kButton, "&About", 72, 120, 57, 33, Parent::kWindow},
+    Expected{ui::kCmdBegin, Kind::kButton, "&Begin Monitoring", 136, 120, 169, 33, Parent::kWindow},
+};
+
+// Sets the DPI Wine reports to programs started from now on, and puts the
+// previous setting back when it goes out of scope.
+class ScopedLogPixels {
+ public:
+  explicit ScopedLogPixels(DWORD dpi) {
+    for (Setting& setting : settings_) {
+      HKEY key = nullptr;
+      if (RegCreateKeyExA(setting.root, setting.path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS) {
+        continue;
+      }
+      DWORD size = sizeof setting.old;
+      setting.existed = RegQueryValueExA(key, "LogPixels", nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(&setting.old), &size) == ERROR_SUCCESS;
+      RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+      RegCloseKey(key);
+    }
+  }
+  ~ScopedLogPixels() {
+    for (Setting& setting : settings_) {
+      HKEY key = nullptr;
+      if (RegOpenKeyExA(setting.root, setting.path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) continue;
+      if (setting.existed) {
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&setting.old),
+                       sizeof setting.old);
+      } else {
+        RegDeleteValueA(key, "LogPixels");
+      }
+      RegCloseKey(key);
+    }
+  }
+  ScopedLogPixels(const ScopedLogPixels&) = delete;
+  ScopedLogPixels& operator=(const ScopedLogPixels&) = delete;
+
+ private:
+  struct Setting {
+    HKEY root;
+    const char* path;
+    DWORD old = 0;
+    bool existed = false;
+  };
+  std::array<Setting, 2> settings_{Setting{HKEY_CURRENT_USER, "Control Panel\\Desktop"},
+                                   Setting{HKEY_CURRENT_CONFIG, "Software\\Fonts"}};
+};
+
+RECT ClientRectIn(HWND control, HWND form) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(HWND_DESKTOP, form, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+std::string ClassOf(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+bool HasKind(HWND control, Kind kind) {
+  const LONG style = GetWindowLongA(control, GWL_STYLE);
+  switch (kind) {
+    case Kind::kGroupBox:
+      return ClassOf(control) == "Button" && (style & BS_TYPEMASK) == BS_GROUPBOX;
+    case Kind::kCheckBox:
+      return ClassOf(control) == "Button" && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    case Kind::kButton:
+      return ClassOf(control) == "Button" && (style & BS_TYPEMASK) == BS_PUSHBUTTON;
+    case Kind::kLabel:
+      return ClassOf(control) == "Static";
+  }
+  return false;
+}
+
+// Checks every control against the design scaled to `dpi`. Off 96 DPI the
+// scaled figures are not whole pixels, so rounding may move an edge by one.
+void ExpectLayout(const Harkwell& app, int dpi) {
+  const double scale = dpi / 96.0;
+  const int slack = dpi == 96 ? 0 : 1;
+  RECT client{};
+  GetClientRect(app.Form1(), &client);
+  EXPECT_NEAR(client.right, 313 * scale, slack + 0.5);
+  EXPECT_NEAR(client.bottom, 160 * scale, slack + 0.5);
+
+  HWND frame = GetDlgItem(app.Form1(), ui::kFrameSettings);
+  for (const Expected& expected : kControls) {
+    SCOPED_TRACE(expected.caption);
+    HWND control = app.Control(expected.id);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(GetParent(control), expected.parent == Parent::kFrame ? frame : app.Form1());
+    EXPECT_EQ(WindowText(control), expected.caption);
+    EXPECT_TRUE(HasKind(control, expected.kind));
+    const RECT rect = ClientRectIn(control, app.Form1());
+    EXPECT_NEAR(rect.left, expected.left * scale, slack + 0.5);
+    EXPECT_NEAR(rect.top, expected.top * scale, slack + 0.5);
+    EXPECT_NEAR(rect.right - rect.left, expected.width * scale, slack + 0.5);
+    EXPECT_NEAR(rect.bottom - rect.top, expected.height * scale, slack + 0.5);
+  }
+}
+
+HWND FocusOf(const Harkwell& app) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(app.Form1(), nullptr), &info);
+  return info.hwndFocus;
+}
+
+// Presses a key in Harkwell's focused control, as the keyboard would deliver it.
+void PressKey(const Harkwell& app, UINT key) {
+  HWND focus = FocusOf(app);
+  PostMessageA(focus, WM_KEYDOWN, key, 1);
+  PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+}
+
+void PressAltKey(const Harkwell& app, char letter) {
+  PostMessageA(FocusOf(app), WM_SYSCHAR, static_cast<WPARAM>(letter), 0x20000001);  // bit 29: Alt held
+}
+
+TEST(MainWindowLayout, MatchesTheDesignAt96Dpi) {
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  EXPECT_EQ(WindowText(app.Form1()), "Harkwell");
+  ExpectLayout(app, 96);
+  // A minimise box and a close box, for the tray and for ending the program.
+  const LONG style = GetWindowLongA(app.Form1(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(app.Exit());
+}
+
+TEST(MainWindowLayout, GrowsWithTheDisplayDpi) {
+  ScopedLogPixels highDpi(144);
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  ExpectLayout(app, 144);
+  EXPECT_TRUE(app.Exit());
+}
+
+TEST(MainWindowKeyboard, FocusStartsOnBeginAndTabFollowsTheDesignedOrder) {
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kCmdBegin); }));
+  const std::array order{ui::kCmdExit,      ui::kCmdAbout,      ui::kChkPlayJoin,
+                         ui::kCmdSoundJoin, ui::kChkFlashJoin,  ui::kChkFlashLeave,
+                         ui::kChkPlayLeave, ui::kCmdSoundLeave, ui::kCmdBegin};
+  for (int id : order) {
+    PressKey(app, VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(id); }, 3s)) << "expected control " << id;
+  }
+  EXPECT_TRUE(app.Exit());
+}
+
+TEST(MainWindowKeyboard, AccessKeysAndEnterPressButtonsButEscapeDoesNothing) {
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kCmdBegin); }));
+
+  PressKey(app, VK_ESCAPE);
+  PressKey(app, VK_TAB);  // to Exit; Escape must not have closed anything
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kCmdExit); }));
+  EXPECT_TRUE(app.Running());
+
+  PressAltKey(app, 'a');
+  HWND about = nullptr;
+  EXPECT_TRUE(WaitFor([&] { return (about = FindProcessWindow(app.ProcessId(), ui::kForm2Class)); }));
+  if (about != nullptr) PostMessageA(about, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+
+  // Alt+B begins monitoring; with no game running that ends in the attach message.
+  PostMessageA(app.Form1(), WM_ACTIVATE, WA_ACTIVE, 0);
+  PressAltKey(app, 'b');
+  HWND box = app.WaitForWindow("#32770", "Harkwell");
+  ASSERT_NE(box, nullptr);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+
+  // Enter presses the button that has the focus: here Exit.
+  SetForegroundWindow(app.Form1());
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) != nullptr; }));
+  for (int presses = 0; FocusOf(app) != app.Control(ui::kCmdExit); ++presses) {
+    ASSERT_LT(presses, 9) << "Tab never reached Exit";
+    const HWND before = FocusOf(app);
+    PressKey(app, VK_TAB);
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(app) != before; }));
+  }
+  PressKey(app, VK_RETURN);
+  EXPECT_TRUE(app.OwnProcess().WaitForExit());
+}
+
+HWND FindAbout(const Harkwell& app) { return FindProcessWindow(app.ProcessId(), ui::kForm2Class); }
+
+TEST(AboutWindow, OpensOnceAndIsBuiltAfreshAfterClosing) {
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  app.Click(ui::kCmdAbout);
+  HWND about = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (about = FindAbout(app)) != nullptr && IsWindowVisible(about); }));
+  EXPECT_EQ(WindowText(about), "About Harkwell");
+  EXPECT_EQ(WindowText(GetDlgItem(about, ui::kForm2Label1)), "Harkwell");
+  EXPECT_EQ(WindowText(GetDlgItem(about, ui::kForm2Label2)), "Version " HARKWELL_VERSION_TEXT);
+  EXPECT_EQ(WindowText(GetDlgItem(about, ui::kCommand1)), "Close");
+  RECT client{};
+  GetClientRect(about, &client);
+  EXPECT_EQ(client.right, 203);
+  EXPECT_EQ(client.bottom, 146);
+
+  // Further clicks show the same window.
+  app.Click(ui::kCmdAbout);
+  app.Click(ui::kCmdAbout);
+  ASSERT_TRUE(app.Flush());
+  EXPECT_EQ(FindWindowExA(nullptr, about, ui::kForm2Class, nullptr), nullptr);
+  EXPECT_EQ(FindAbout(app), about);
+
+  // Close, then About again: a new window with its labels set again.
+  PostMessageA(GetDlgItem(about, ui::kCommand1), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+  EXPECT_TRUE(IsWindowVisible(app.Form1()));
+  app.Click(ui::kCmdAbout);
+  HWND again = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (again = FindAbout(app)) != nullptr && IsWindowVisible(again); }));
+  EXPECT_EQ(WindowText(GetDlgItem(again, ui::kForm2Label2)), "Version " HARKWELL_VERSION_TEXT);
+  EXPECT_EQ(WindowText(GetDlgItem(again, ui::kForm2Label1)), "Harkwell");
+
+  // Ending the program takes the About window with it.
+  EXPECT_TRUE(app.Exit());
+  EXPECT_FALSE(IsWindow(again));
+}
+
+TEST(AboutWindow, CloseWhileTheMainWindowIsInTheTrayOnlyClosesIt) {
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  app.Click(ui::kCmdAbout);
+  HWND about = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (about = FindAbout(app)) != nullptr; }));
+  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()); }));
+  PostMessageA(GetDlgItem(about, ui::kCommand1), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+  EXPECT_FALSE(IsWindowVisible(app.Form1()));
+  EXPECT_TRUE(IsIconic(app.Form1()));
+  EXPECT_TRUE(app.Exit());
+}
+
+TEST(TrayIcon, MinimiseHidesTheWindowAndOnlyALeftDoubleClickBringsItBack) {
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  EXPECT_FALSE(TrayIconExists(app.Form1()));
+
+  // The window hides before the icon is added, so wait for both.
+  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()) && TrayIconExists(app.Form1()); }));
+  EXPECT_TRUE(IsIconic(app.Form1()));
+
+  // Single left clicks, left button releases and right-button reports are ignored.
+  for (LPARAM report :
+       {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_MOUSEMOVE}) {
+    PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, report);
+  }
+  ASSERT_TRUE(app.Flush());
+  EXPECT_FALSE(IsWindowVisible(app.Form1()));
+  EXPECT_TRUE(TrayIconExists(app.Form1()));
+
+  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
+  ASSERT_TRUE(WaitFor([&] {
+    return IsWindowVisible(app.Form1()) && !IsIconic(app.Form1()) && !TrayIconExists(app.Form1());
+  }));
+  EXPECT_EQ(WindowText(app.Form1()), "Harkwell");
+
+  // And again: every minimise adds the icon anew.
+  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()) && TrayIconExists(app.Form1()); }));
+  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()); }));
+  EXPECT_TRUE(app.Exit());
+}
+
+TEST(TrayIcon, ExitFromTheTrayLeavesNoIconBehind) {
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
+  HWND form1 = app.Form1();
+  ASSERT_TRUE(app.Exit());
+  EXPECT_FALSE(TrayIconExists(form1));
+}
+
+TEST(TrayIcon, ANewNotificationAreaGetsTheIconBack) {
+  Harkwell app;
+  ASSERT_TRUE(app.Start());
+  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
+  // Stand in for a restarted shell: the icon is gone and the broadcast arrives.
+  NOTIFYICONDATAA icon{};
+  icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  icon.hWnd = app.Form1();
+  icon.uID = 1;
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+  PostMessageA(app.Form1(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
+  EXPECT_FALSE(IsWindowVisible(app.Form1()));
+  EXPECT_TRUE(app.Exit());
+}
+
+}  // namespace
+}  // namespace harkwell::rig

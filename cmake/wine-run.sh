@@ -1,7 +1,9 @@
 #!/bin/sh
 # ctest's emulator for the Windows test programs: runs one under Wine in the
 # session the wine_session fixture started (cmake/wine-session.sh).
-# Usage: wine-run.sh SESSION_DIR PROGRAM.exe [ARGS...]
+# With --wine32 the program runs through tools/wine32.sh, which lets it start
+# 32-bit programs.
+# Usage: wine-run.sh SESSION_DIR [--wine32] PROGRAM.exe [ARGS...]
 set -eu
 session=$1
 shift
@@ -11,4 +13,8 @@ if [ ! -f "$session/env" ]; then
 fi
 . "$session/env"
 export DISPLAY WINEPREFIX="$session/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ "${1:-}" = --wine32 ]; then
+  shift
+  exec "$(dirname "$0")/../tools/wine32.sh" "$@"
+fi
 exec wine "$@"

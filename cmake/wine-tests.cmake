@@ -12,14 +12,15 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
-# harkwell_wine_test(NAME SOURCES ... [LIBRARIES ...] [SOUND] [LABELS ...])
+# harkwell_wine_test(NAME SOURCES ... [LIBRARIES ...] [SOUND] [WINE32] [LABELS ...] [ENVIRONMENT ...])
 # Each program gets a HOME of its own (HARKWELL_HOME to the program, as Wine
 # keeps HOME from Windows programs). With SOUND its .asoundrc sends the wave
 # device to files, a new one for every sound (played.raw, played.raw.0001, ...,
 # named by HARKWELL_PLAYED_RAW), so a test can tell which sounds played in
-# full; without it the program sees no wave device at all.
+# full; without it the program sees no wave device at all. With WINE32 the
+# program runs through tools/wine32.sh, which lets it start 32-bit programs.
 function(harkwell_wine_test name)
-  cmake_parse_arguments(arg "SOUND" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  cmake_parse_arguments(arg "SOUND;WINE32" "" "SOURCES;LIBRARIES;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${arg_SOURCES})
   target_link_libraries(${name} PRIVATE ${arg_LIBRARIES})
   if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
@@ -33,10 +34,18 @@ function(harkwell_wine_test name)
   else()
     file(REMOVE ${home}/.asoundrc)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
+  if(arg_WINE32)
+    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${HARKWELL_WINE_SESSION} --wine32
+                                  $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   # One program at a time: Harkwell attaches to whichever game window it finds first.
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE TIMEOUT 600
                                           ENVIRONMENT "HOME=${home};HARKWELL_HOME=${home};HARKWELL_PLAYED_RAW=${home}/played.raw")
+  if(arg_ENVIRONMENT)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT ${arg_ENVIRONMENT})
+  endif()
   if(arg_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${arg_LABELS}")
   endif()

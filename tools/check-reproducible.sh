@@ -3,8 +3,8 @@
 # commit into two temporary folders, runs tools/package.sh in each at a
 # different time (and with a different time zone and umask), and compares
 # dist/SHA256SUMS, the zips and both Harkwell.exe byte for byte.
-# Prints the hashes and "reproducible: yes", or the first difference and
-# exits 1 (the clones are then kept for a look).
+# Prints the hashes and "reproducible: yes", and leaves the zips in dist/;
+# or prints the first difference and exits 1 (the clones are then kept).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -61,5 +61,7 @@ if [ -n "$different" ]; then
   echo "reproducible: no: first difference in $different (clones kept in $work)"
   exit 1
 fi
+rm -rf dist
+cp -r "$first/dist" dist
 rm -rf "$work"
 echo "reproducible: yes"

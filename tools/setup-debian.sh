@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, testing and the demo need on Debian 12, once.
-# 64-bit Wine only: 32-bit programs cannot run on these machines, and with
-# wine32 present the `wine` wrapper would pick the 32-bit loader.
+# 64-bit Wine only: with wine32 installed the `wine` wrapper would pick the
+# 32-bit loader, which cannot run here. 32-bit Windows programs run through a
+# private 32-bit Wine instead (tools/setup-i686.sh), installed nowhere.
 set -euo pipefail
 
 packages=(

@@ -170,8 +170,8 @@ void Process::Kill() {
 
 // ---------------------------------------------------------------- Game
 
-bool Game::Start(const std::string& arguments) {
-  if (!process_.Start("\"" + ProgramDirectory() + "simgame.exe\" " + arguments)) return false;
+bool Game::Start(const std::string& arguments, const std::string& exe) {
+  if (!process_.Start("\"" + exe + "\" " + arguments)) return false;
   return WaitFor([&] { return (window_ = FindProcessWindow(process_.Id(), kGameWindowClass)) != nullptr; });
 }
 

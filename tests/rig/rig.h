@@ -67,8 +67,10 @@ class Process {
 // The simulated game, commanded through its window.
 class Game {
  public:
-  // Starts simgame.exe from this program's folder and waits for its window.
-  bool Start(const std::string& arguments = "--marker 0xC0");
+  // Starts simgame.exe, from this program's folder unless `exe` says, and
+  // waits for its window.
+  bool Start(const std::string& arguments = "--marker 0xC0",
+             const std::string& exe = ProgramDirectory() + "simgame.exe");
   // Finds a game this rig did not start (a 32-bit one started from the shell).
   bool Find(std::chrono::milliseconds timeout = 30s);
   void Stop();

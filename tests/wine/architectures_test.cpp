@@ -1,0 +1,115 @@
+// Harkwell built for 32-bit and for 64-bit Windows, each beside the simulated
+// game built both ways: the 64-bit Harkwell beside a 32-bit game is how most
+// players run it. This program runs through tools/wine32.sh, so that it can
+// start 32-bit programs. The 32-bit programs come from HARKWELL_I686_BIN; the
+// 64-bit ones from this program's folder. HARKWELL_WIN32_EXE and
+// HARKWELL_WIN64_EXE, when set, name the Harkwell.exe to test instead, such
+// as the ones unpacked from the release zips. All are Unix paths.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "monitor/game_facts.h"
+#include "tests/rig/rig.h"
+#include "ui/control_ids.h"
+
+namespace harkwell::rig {
+namespace {
+
+struct Combination {
+  bool harkwell32;
+  bool game32;
+};
+
+// The Windows path of a Unix path from the environment, or `fallback`.
+std::string PathFromEnvironment(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value != '/') return fallback;
+  std::string path = std::string("Z:") + value;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
+std::string I686Folder() { return PathFromEnvironment("HARKWELL_I686_BIN", "") + "\\"; }
+
+std::string HarkwellExe(bool x86) {
+  return x86 ? PathFromEnvironment("HARKWELL_WIN32_EXE", I686Folder() + "Harkwell.exe")
+             : PathFromEnvironment("HARKWELL_WIN64_EXE", ProgramDirectory() + "Harkwell.exe");
+}
+
+std::string GameExe(bool x86) { return (x86 ? I686Folder() : ProgramDirectory()) + "simgame.exe"; }
+
+class Architectures : public testing::TestWithParam<Combination> {
+ protected:
+  bool StartGame(const char* marker) {
+    game.Stop();
+    return game.Start("--marker " + std::string(marker), GameExe(GetParam().game32));
+  }
+
+  // Lets a player join and leave: both announced, the join for its 16 ticks.
+  void JoinAndLeave(const std::string& name) {
+    // The tick period on the game's own clock, to count the announcement in ticks.
+    ASSERT_TRUE(game.WaitTicks(1));
+    const DWORD quietStart = GetTickCount();
+    ASSERT_TRUE(game.WaitTicks(8));
+    const double tickMs = (GetTickCount() - quietStart) / 8.0;
+
+    ASSERT_TRUE(game.Command("join 3 " + name));
+    ASSERT_TRUE(game.WaitForTitle(name + " has joined"));
+    const DWORD shown = GetTickCount();
+    ASSERT_TRUE(game.WaitForTitle(kGameTitle));
+    // Up for ticks T+1 to T+16, put back on T+17.
+    const double ticksUp = (GetTickCount() - shown) / tickMs;
+    EXPECT_GT(ticksUp, 15.5);
+    EXPECT_LT(ticksUp, 18.5);
+
+    ASSERT_TRUE(game.Command("leave 3"));
+    ASSERT_TRUE(game.WaitForTitle(name + " has left"));
+  }
+
+  Harkwell app;
+  Game game;
+};
+
+TEST_P(Architectures, MonitorBothLayoutsUseTheTrayAndAboutAndExitCleanly) {
+  ASSERT_TRUE(StartGame("0xC0"));
+  ASSERT_TRUE(app.Start(HarkwellExe(GetParam().harkwell32)));
+  ASSERT_EQ(app.ClickBegin(), "");
+  ASSERT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+  JoinAndLeave("Spaz");
+
+  // The other build's layout, attached afresh.
+  ASSERT_EQ(app.ClickBegin(), "");
+  ASSERT_TRUE(StartGame("0xE8"));
+  ASSERT_EQ(app.ClickBegin(), "");
+  JoinAndLeave("Lori");
+
+  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()) && TrayIconExists(app.Form1()); }));
+  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
+
+  app.Click(ui::kCmdAbout);
+  HWND about = app.WaitForWindow(ui::kForm2Class);
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(WindowText(about), "About Harkwell");
+
+  HWND form1 = app.Form1();
+  EXPECT_TRUE(app.Exit());
+  EXPECT_FALSE(IsWindow(about));
+  EXPECT_FALSE(TrayIconExists(form1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, Architectures,
+                         testing::Values(Combination{true, true}, Combination{true, false},
+                                         Combination{false, true}, Combination{false, false}),
+                         [](const testing::TestParamInfo<Combination>& info) {
+                           return std::string(info.param.harkwell32 ? "Harkwell32" : "Harkwell64") +
+                                  (info.param.game32 ? "Beside32BitGame" : "Beside64BitGame");
+                         });
+
+}  // namespace
+}  // namespace harkwell::rig

@@ -62,15 +62,6 @@ TEST_F(RosterReaderTest, KeepsNameAndOccupancyBytesExactlyAsStored) {
   EXPECT_EQ(snapshot.occupancy[3], 0);
 }
 
-TEST_F(RosterReaderTest, MakesOneReadPerNameBytePlusTerminatorAfterTheOccupancyPass) {
-  AttachToGame();
-  Join(1, "Spaz");
-  Join(9, std::string(64, 'n'));
-  const long before = game().reads;
-  ReadRoster(gameAttachment.gameProcess, 0);
-  EXPECT_EQ(game().reads - before, 32 + (4 + 1) + (64 + 1) + 30 * 1);
-}
-
 TEST_F(RosterReaderTest, FailedOccupancyReadYieldsZeroNotAnEarlierByte) {
   AttachToGame();
   Join(1, "Alive", 0, 1);
@@ -91,21 +82,6 @@ TEST_F(RosterReaderTest, NameEndsWhereReadableMemoryEnds) {
 
   const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
   EXPECT_EQ(snapshot.names[4], std::string(10, 'x'));
-}
-
-TEST_F(RosterReaderTest, UnterminatedNamesStopAtTheRecordsNameLength) {
-  AttachToGame();
-  // Every byte of the table non-zero: no name has a terminator before the
-  // next record, and every occupancy byte is set as well.
-  for (std::uint32_t a = NameAddress(0, 1); a < NameAddress(0, 1) + 33 * kRecordStride; ++a) {
-    simulated::WriteByte(a, 'Q');
-  }
-  const long before = game().reads;
-  const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
-  const long reads = game().reads - before;
-
-  EXPECT_LE(reads, 32 + 32 * 1349);
-  for (const std::string& name : snapshot.names) EXPECT_EQ(name.size(), kMaxNameLength);
 }
 
 TEST_F(RosterReaderTest, GameExitingMidReadEndsTheNameAndLaterReadsComeBackEmpty) {

@@ -175,11 +175,6 @@ bool Game::Start(const std::string& arguments, const std::string& exe) {
   return WaitFor([&] { return (window_ = FindProcessWindow(process_.Id(), kGameWindowClass)) != nullptr; });
 }
 
-bool Game::Find(std::chrono::milliseconds timeout) {
-  return WaitFor([&] { return (window_ = FindWindowA(kGameWindowClass, nullptr)) != nullptr; }, timeout) &&
-         process_.Open(ProcessOf(window_));
-}
-
 void Game::Stop() {
   process_.Kill();
   window_ = nullptr;

@@ -46,8 +46,7 @@ class Process {
   ~Process() { Kill(); }
 
   bool Start(std::string commandLine);
-  // Holds a process started by someone else, such as a 32-bit one started from the shell.
-  bool Open(DWORD id);
+  bool Open(DWORD id);  // one started by someone else
   bool Running() const;
   bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
   void Kill();
@@ -71,8 +70,6 @@ class Game {
   // waits for its window.
   bool Start(const std::string& arguments = "--marker 0xC0",
              const std::string& exe = ProgramDirectory() + "simgame.exe");
-  // Finds a game this rig did not start (a 32-bit one started from the shell).
-  bool Find(std::chrono::milliseconds timeout = 30s);
   void Stop();
 
   bool Command(const std::string& text) const;  // applied at once
@@ -101,7 +98,7 @@ class Game {
 class Harkwell {
  public:
   bool Start(const std::string& exe = ProgramDirectory() + "Harkwell.exe");
-  bool Find(std::chrono::milliseconds timeout = 30s);  // one this rig did not start
+  bool Find(std::chrono::milliseconds timeout = 30s);  // one started by someone else
   // Closes the main window as its close box does and waits for the program to end.
   bool Exit();
 

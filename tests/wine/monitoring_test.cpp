@@ -59,13 +59,6 @@ TEST_F(Monitoring, AnyPlayBoxWithoutASoundDeviceShowsOnlyTheDeviceMessage) {
   EXPECT_EQ(app.Caption(ui::kCmdBegin), kStop);
 }
 
-TEST_F(Monitoring, AJoinAndALeaveAreAnnouncedAndTheGameTitleComesBack) {
-  Begin();
-  Announced("join 3 Sp|az", "Spaz has joined");
-  EXPECT_TRUE(game.WaitForTitle(kGameTitle));  // the announcement runs out
-  Announced("leave 3", "Spaz has left");
-}
-
 TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
   Begin();
   Announced("join 1 Jazz", "Jazz has joined");

@@ -41,50 +41,11 @@ constexpr std::array kControls{
     Expected{ui::kCmdBegin, Kind::kButton, "&Begin Monitoring", 136, 120, 169, 33, Parent::kWindow},
 };
 
-// Sets the DPI Wine reports to programs started from now on, and puts the
-// previous setting back when it goes out of scope.
-class ScopedLogPixels {
- public:
-  explicit ScopedLogPixels(DWORD dpi) {
-    for (Setting& setting : settings_) {
-      HKEY key = nullptr;
-      if (RegCreateKeyExA(setting.root, setting.path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                          nullptr) != ERROR_SUCCESS) {
-        continue;
-      }
-      DWORD size = sizeof setting.old;
-      setting.existed = RegQueryValueExA(key, "LogPixels", nullptr, nullptr,
-                                         reinterpret_cast<BYTE*>(&setting.old), &size) == ERROR_SUCCESS;
-      RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-      RegCloseKey(key);
-    }
-  }
-  ~ScopedLogPixels() {
-    for (Setting& setting : settings_) {
-      HKEY key = nullptr;
-      if (RegOpenKeyExA(setting.root, setting.path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) continue;
-      if (setting.existed) {
-        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&setting.old),
-                       sizeof setting.old);
-      } else {
-        RegDeleteValueA(key, "LogPixels");
-      }
-      RegCloseKey(key);
-    }
-  }
-  ScopedLogPixels(const ScopedLogPixels&) = delete;
-  ScopedLogPixels& operator=(const ScopedLogPixels&) = delete;
-
- private:
-  struct Setting {
-    HKEY root;
-    const char* path;
-    DWORD old = 0;
-    bool existed = false;
-  };
-  std::array<Setting, 2> settings_{Setting{HKEY_CURRENT_USER, "Control Panel\\Desktop"},
-                                   Setting{HKEY_CURRENT_CONFIG, "Software\\Fonts"}};
-};
+// Sets the DPI Wine reports to programs started from now on.
+void SetLogPixels(DWORD dpi) {
+  RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+  RegSetKeyValueA(HKEY_CURRENT_CONFIG, "Software\\Fonts", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+}
 
 RECT ClientRectIn(HWND control, HWND form) {
   RECT rect{};
@@ -140,6 +101,18 @@ void ExpectLayout(const Harkwell& app, int dpi) {
   }
 }
 
+// Harkwell on its own, started afresh for each test.
+class Window : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(app.Start()); }
+  void TearDown() override {
+    if (app.Running()) {
+      EXPECT_TRUE(app.Exit());
+    }
+  }
+  Harkwell app;
+};
+
 HWND FocusOf(const Harkwell& app) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -158,29 +131,26 @@ void PressAltKey(const Harkwell& app, char letter) {
   PostMessageA(FocusOf(app), WM_SYSCHAR, static_cast<WPARAM>(letter), 0x20000001);  // bit 29: Alt held
 }
 
-TEST(MainWindowLayout, MatchesTheDesignAt96Dpi) {
-  Harkwell app;
-  ASSERT_TRUE(app.Start());
+TEST_F(Window, LayoutMatchesTheDesignAt96Dpi) {
   EXPECT_EQ(WindowText(app.Form1()), "Harkwell");
   ExpectLayout(app, 96);
   // A minimise box and a close box, for the tray and for ending the program.
   const LONG style = GetWindowLongA(app.Form1(), GWL_STYLE);
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_TRUE(style & WS_SYSMENU);
-  EXPECT_TRUE(app.Exit());
 }
 
 TEST(MainWindowLayout, GrowsWithTheDisplayDpi) {
-  ScopedLogPixels highDpi(144);
+  struct HighDpi {
+    HighDpi() { SetLogPixels(144); }
+    ~HighDpi() { SetLogPixels(96); }  // Wine's own setting
+  } highDpi;
   Harkwell app;
   ASSERT_TRUE(app.Start());
   ExpectLayout(app, 144);
-  EXPECT_TRUE(app.Exit());
 }
 
-TEST(MainWindowKeyboard, FocusStartsOnBeginAndTabFollowsTheDesignedOrder) {
-  Harkwell app;
-  ASSERT_TRUE(app.Start());
+TEST_F(Window, KeyboardFocusStartsOnBeginAndTabFollowsTheDesignedOrder) {
   ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kCmdBegin); }));
   const std::array order{ui::kCmdExit,      ui::kCmdAbout,      ui::kChkPlayJoin,
                          ui::kCmdSoundJoin, ui::kChkFlashJoin,  ui::kChkFlashLeave,
@@ -189,12 +159,9 @@ TEST(MainWindowKeyboard, FocusStartsOnBeginAndTabFollowsTheDesignedOrder) {
     PressKey(app, VK_TAB);
     EXPECT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(id); }, 3s)) << "expected control " << id;
   }
-  EXPECT_TRUE(app.Exit());
 }
 
-TEST(MainWindowKeyboard, AccessKeysAndEnterPressButtonsButEscapeDoesNothing) {
-  Harkwell app;
-  ASSERT_TRUE(app.Start());
+TEST_F(Window, KeyboardAccessKeysAndEnterPressButtonsButEscapeDoesNothing) {
   ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kCmdBegin); }));
 
   PressKey(app, VK_ESCAPE);
@@ -229,14 +196,10 @@ TEST(MainWindowKeyboard, AccessKeysAndEnterPressButtonsButEscapeDoesNothing) {
   EXPECT_TRUE(app.OwnProcess().WaitForExit());
 }
 
-HWND FindAbout(const Harkwell& app) { return FindProcessWindow(app.ProcessId(), ui::kForm2Class); }
-
-TEST(AboutWindow, OpensOnceAndIsBuiltAfreshAfterClosing) {
-  Harkwell app;
-  ASSERT_TRUE(app.Start());
+TEST_F(Window, AboutOpensOnceAndIsBuiltAfreshAfterClosing) {
   app.Click(ui::kCmdAbout);
-  HWND about = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (about = FindAbout(app)) != nullptr && IsWindowVisible(about); }));
+  HWND about = app.WaitForWindow(ui::kForm2Class);
+  ASSERT_NE(about, nullptr);
   EXPECT_EQ(WindowText(about), "About Harkwell");
   EXPECT_EQ(WindowText(GetDlgItem(about, ui::kForm2Label1)), "Harkwell");
   EXPECT_EQ(WindowText(GetDlgItem(about, ui::kForm2Label2)), "Version " HARKWELL_VERSION_TEXT);
@@ -251,15 +214,15 @@ TEST(AboutWindow, OpensOnceAndIsBuiltAfreshAfterClosing) {
   app.Click(ui::kCmdAbout);
   ASSERT_TRUE(app.Flush());
   EXPECT_EQ(FindWindowExA(nullptr, about, ui::kForm2Class, nullptr), nullptr);
-  EXPECT_EQ(FindAbout(app), about);
+  EXPECT_EQ(FindProcessWindow(app.ProcessId(), ui::kForm2Class), about);
 
   // Close, then About again: a new window with its labels set again.
   PostMessageA(GetDlgItem(about, ui::kCommand1), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
   EXPECT_TRUE(IsWindowVisible(app.Form1()));
   app.Click(ui::kCmdAbout);
-  HWND again = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (again = FindAbout(app)) != nullptr && IsWindowVisible(again); }));
+  HWND again = app.WaitForWindow(ui::kForm2Class);
+  ASSERT_NE(again, nullptr);
   EXPECT_EQ(WindowText(GetDlgItem(again, ui::kForm2Label2)), "Version " HARKWELL_VERSION_TEXT);
   EXPECT_EQ(WindowText(GetDlgItem(again, ui::kForm2Label1)), "Harkwell");
 
@@ -268,24 +231,20 @@ TEST(AboutWindow, OpensOnceAndIsBuiltAfreshAfterClosing) {
   EXPECT_FALSE(IsWindow(again));
 }
 
-TEST(AboutWindow, CloseWhileTheMainWindowIsInTheTrayOnlyClosesIt) {
-  Harkwell app;
-  ASSERT_TRUE(app.Start());
+TEST_F(Window, AboutCloseWhileTheMainWindowIsInTheTrayOnlyClosesIt) {
   app.Click(ui::kCmdAbout);
   HWND about = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (about = FindAbout(app)) != nullptr; }));
+  ASSERT_TRUE(
+      WaitFor([&] { return (about = FindProcessWindow(app.ProcessId(), ui::kForm2Class)) != nullptr; }));
   PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()); }));
   PostMessageA(GetDlgItem(about, ui::kCommand1), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
   EXPECT_FALSE(IsWindowVisible(app.Form1()));
   EXPECT_TRUE(IsIconic(app.Form1()));
-  EXPECT_TRUE(app.Exit());
 }
 
-TEST(TrayIcon, MinimiseHidesTheWindowAndOnlyALeftDoubleClickBringsItBack) {
-  Harkwell app;
-  ASSERT_TRUE(app.Start());
+TEST_F(Window, TrayIconMinimiseHidesTheWindowAndOnlyALeftDoubleClickBringsItBack) {
   EXPECT_FALSE(TrayIconExists(app.Form1()));
 
   // The window hides before the icon is added, so wait for both.
@@ -313,12 +272,9 @@ TEST(TrayIcon, MinimiseHidesTheWindowAndOnlyALeftDoubleClickBringsItBack) {
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()) && TrayIconExists(app.Form1()); }));
   PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
   ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()); }));
-  EXPECT_TRUE(app.Exit());
 }
 
-TEST(TrayIcon, ExitFromTheTrayLeavesNoIconBehind) {
-  Harkwell app;
-  ASSERT_TRUE(app.Start());
+TEST_F(Window, TrayIconExitFromTheTrayLeavesNoIconBehind) {
   PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ASSERT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
   HWND form1 = app.Form1();
@@ -326,9 +282,7 @@ TEST(TrayIcon, ExitFromTheTrayLeavesNoIconBehind) {
   EXPECT_FALSE(TrayIconExists(form1));
 }
 
-TEST(TrayIcon, ANewNotificationAreaGetsTheIconBack) {
-  Harkwell app;
-  ASSERT_TRUE(app.Start());
+TEST_F(Window, TrayIconANewNotificationAreaGetsTheIconBack) {
   PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ASSERT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
   // Stand in for a restarted shell: the icon is gone and the broadcast arrives.
@@ -340,7 +294,6 @@ TEST(TrayIcon, ANewNotificationAreaGetsTheIconBack) {
   PostMessageA(app.Form1(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   EXPECT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
   EXPECT_FALSE(IsWindowVisible(app.Form1()));
-  EXPECT_TRUE(app.Exit());
 }
 
 }  // namespace

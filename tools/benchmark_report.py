@@ -50,8 +50,12 @@ def wine_benchmark():
     return json.loads(out.read_text())
 
 
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
 def linux_processes():
-    """Linux pid of Harkwell.exe and of the wineserver of our prefix."""
+    """Linux pids of Harkwell.exe, the simulated game, the driver and the wineserver of our prefix."""
     found = {}
     prefix = "WINEPREFIX=" + os.environ["WINEPREFIX"]
     for entry in Path("/proc").iterdir():
@@ -68,6 +72,8 @@ def linux_processes():
             found["harkwell"] = int(entry.name)
         elif comm == "simgame.exe":
             found["simgame"] = int(entry.name)
+        elif comm == "process_driver.exe":
+            found["driver"] = int(entry.name)
         elif comm.startswith("wineserver"):
             found["wineserver"] = int(entry.name)
     return found
@@ -85,11 +91,30 @@ def memory_kib(pid, key):
     return 0
 
 
-def process_figures():
-    figures = {"latency": [], "cpu": {}, "private": {}, "handles": {}, "gdi": {}, "windows": {}}
-    driver = subprocess.Popen(["wine", str(X64 / "process_driver.exe"), str(PHASE_SECONDS), str(JOINS)],
-                              stdout=subprocess.PIPE, text=True)
+# Reads per tick: one per occupancy byte, one per name byte and one per
+# terminating zero. The full game's names are "Player1000000NN", 15 bytes.
+READS_PER_TICK = {"empty": 32 + 32, "full": 32 + 32 * 16}
+
+
+def wait_for_processes(names):
+    for _ in range(100):
+        pids = linux_processes()
+        if all(name in pids for name in names):
+            return pids
+        time.sleep(0.1)
+    raise SystemExit(f"could not find the Linux processes {names}")
+
+
+def process_figures(exe):
+    """Runs the process driver beside the game with `exe` as Harkwell."""
+    figures = {"latency": [], "cpu": {}, "floor": {}, "private": {}, "handles": {}, "gdi": {}, "windows": {}}
+    driver = subprocess.Popen(["wine", str(X64 / "process_driver.exe"), windows_path(exe), str(PHASE_SECONDS),
+                               str(JOINS)], stdout=subprocess.PIPE, text=True)
     pids, marks = {}, {}
+
+    def sample(*names):
+        return (time.monotonic(), *(cpu_seconds(pids[name]) for name in names))
+
     for line in driver.stdout:
         words = line.split()
         if not words:
@@ -97,22 +122,30 @@ def process_figures():
         key = words[0]
         if key == "ERROR":
             raise SystemExit("process driver: " + line)
-        if key == "STARTUP_MS":
-            figures["startup_ms"] = float(words[1])
-            for _ in range(50):
-                pids = linux_processes()
-                if all(name in pids for name in ("harkwell", "wineserver", "simgame")):
-                    break
-                time.sleep(0.1)
-        elif key == "PHASE":
-            sample = (time.monotonic(), cpu_seconds(pids["harkwell"]), cpu_seconds(pids["wineserver"]))
-            if words[2] == "BEGIN":
-                marks[words[1]] = sample
+        if key == "FLOOR":
+            if words[1] == "BEGIN":
+                pids = wait_for_processes(("driver", "wineserver"))
+                marks["floor"] = sample("driver", "wineserver")
             else:
-                start = marks[words[1]]
-                wall = sample[0] - start[0]
-                figures["cpu"][words[1]] = ((sample[1] - start[1]) / wall * 100,
-                                            (sample[2] - start[2]) / wall * 100)
+                end, start, reads = sample("driver", "wineserver"), marks["floor"], int(words[2])
+                figures["floor"] = {"wall_us": (end[0] - start[0]) / reads * 1e6,
+                                    "own_us": (end[1] - start[1]) / reads * 1e6,
+                                    "server_us": (end[2] - start[2]) / reads * 1e6}
+        elif key == "STARTUP_MS":
+            figures["startup_ms"] = float(words[1])
+            pids = wait_for_processes(("harkwell", "wineserver", "simgame"))
+        elif key == "PHASE":
+            phase, ticks = words[1], int(words[3])
+            if words[2] == "BEGIN":
+                marks[phase] = (sample("harkwell", "wineserver"), ticks)
+            else:
+                (start, ticks_before), end = marks[phase], sample("harkwell", "wineserver")
+                wall = end[0] - start[0]
+                reads_per_second = (ticks - ticks_before) * READS_PER_TICK[phase] / wall
+                figures["cpu"][phase] = {"own": (end[1] - start[1]) / wall * 100,
+                                         "server": (end[2] - start[2]) / wall * 100,
+                                         "ticks_per_second": (ticks - ticks_before) / wall,
+                                         "reads_per_second": reads_per_second}
                 figures["rss_kib"] = memory_kib(pids["harkwell"], "VmRSS")
                 figures["hwm_kib"] = memory_kib(pids["harkwell"], "VmHWM")
                 figures["game_rss_kib"] = memory_kib(pids["simgame"], "VmRSS")
@@ -124,6 +157,12 @@ def process_figures():
             figures["latency"].append(float(words[2]))
     if driver.wait() != 0:
         raise SystemExit("the process driver failed")
+    # The floor of each phase: its reads at the cost of a bare one-byte read.
+    for cpu in figures["cpu"].values():
+        for who in ("own", "server"):
+            floor = cpu["reads_per_second"] * figures["floor"][f"{who}_us"] / 1e6 * 100
+            cpu[f"{who}_floor"] = floor
+            cpu[f"{who}_ratio"] = cpu[who] / floor if floor > 0 else float("nan")
     return figures
 
 
@@ -140,13 +179,13 @@ def percentile(values, share):
 def plots(host, wine, latency):
     docs = ROOT / "docs"
     fig, axes = plt.subplots(1, 2, figsize=(10, 4))
-    for ax, rows, unit, title in ((axes[0], [r for r in host if not r["zero_cost"]], 1e-3, "host, simulated game"),
-                                  (axes[1], wine, 1e-3, "Wine, real ReadProcessMemory")):
+    for ax, rows, key, title in ((axes[0], [r for r in host if not r["zero_cost"]], "ns_per_tick", "host, simulated game"),
+                                 (axes[1], wine["shapes"], "us_per_tick", "Wine, real ReadProcessMemory")):
+        unit = 1e-3 if key == "ns_per_tick" else 1.0
         for players in (8, 32):
-            points = sorted((r["name_bytes"], r.get("ns_per_tick", r.get("us_per_tick", 0) * 1e3) * unit)
-                            for r in rows if r["players"] == players)
+            points = sorted((r["name_bytes"], r[key] * unit) for r in rows if r["players"] == players)
             ax.plot([p[0] for p in points], [p[1] for p in points], marker="o", label=f"{players} players")
-        empty = [r.get("ns_per_tick", r.get("us_per_tick", 0) * 1e3) * unit for r in rows if r["players"] == 0]
+        empty = [r[key] * unit for r in rows if r["players"] == 0]
         ax.axhline(empty[0], color="grey", linestyle=":", label="empty game")
         ax.set_xlabel("name length (bytes)")
         ax.set_ylabel("µs per tick")
@@ -171,13 +210,25 @@ def available(value):
     return "not available under Wine" if value < 0 else str(value)
 
 
+def latency_text(values):
+    return (f"{statistics.median(values):.0f} / {percentile(values, 0.95):.0f} / {max(values):.0f} ms")
+
+
+def cpu_text(cpu, who):
+    return f"{cpu[who]:.2f}% ({cpu[who + '_ratio']:.2f} × floor {cpu[who + '_floor']:.2f}%)"
+
+
 def main():
     print("host tick benchmark...", flush=True)
     host = host_benchmark()
     print("tick under Wine...", flush=True)
     wine = wine_benchmark()
+    baseline = os.environ.get("BASELINE")
+    if baseline:
+        print(f"the baseline {baseline} under Wine ({PHASE_SECONDS} s per phase, {JOINS} joins)...", flush=True)
+        base = process_figures(Path(baseline).resolve())
     print(f"Harkwell.exe under Wine ({PHASE_SECONDS} s per phase, {JOINS} joins)...", flush=True)
-    proc = process_figures()
+    proc = process_figures(X64 / "Harkwell.exe")
     sizes = {arch: (bin_dir / "Harkwell.exe").stat().st_size for arch, bin_dir in (("x86_64", X64), ("i686", X86))}
     dlls = {"x86_64": imports(X64 / "Harkwell.exe"), "i686": imports(X86 / "Harkwell.exe")}
     plots(host, wine, proc["latency"])
@@ -185,15 +236,16 @@ def main():
     cpu_model = next((line.split(":", 1)[1].strip() for line in Path("/proc/cpuinfo").read_text().splitlines()
                       if line.startswith("model name")), platform.processor())
     wine_version = run(["wine", "--version"]).strip()
-    lat = proc["latency"]
     full_host = next(r for r in host if r["players"] == 32 and r["name_bytes"] == 64 and r["zero_cost"])
-    full_wine = next(r for r in wine if r["players"] == 32 and r["name_bytes"] == 64)
+    full_wine = next(r for r in wine["shapes"] if r["players"] == 32 and r["name_bytes"] == 64)
+    floor = proc["floor"]
     lines = [
         "# Benchmarks",
         "",
         f"Written by `tools/run-benchmarks.sh` on {datetime.date.today().isoformat()}: {cpu_model}, "
         f"{os.cpu_count()} cores, {platform.system()} {platform.release()}, {wine_version}. "
-        "Every figure below comes from that run.",
+        "Every figure below comes from that run. Absolute times and CPU shares vary from machine to machine; "
+        "the ratios to the floor, measured in the same run, are the figures to compare across machines.",
         "",
         "## One tick on the host (simulated game)",
         "",
@@ -212,30 +264,38 @@ def main():
         "Reads per tick are 32 + Σ(name length + 1): one per occupancy byte, one per name byte and one per "
         "terminating zero. The zero-cost column reads from a flat array, so it is the monitor's own work.",
         "",
-        "## One tick under Wine (simulated game in its own process, real ReadProcessMemory)",
+        "## One tick under Wine (simulated game in its own process, the real Win32 layer)",
         "",
-        "| players | name bytes | reads per tick | µs per tick | µs per read | outside ReadProcessMemory "
-        "| outside every platform call (our own work) |",
-        "|---:|---:|---:|---:|---:|---:|---:|",
+        f"The floor, timed alone in the same run: {wine['read_us']:.1f} µs per one-byte ReadProcessMemory and "
+        f"{wine['title_us']:.0f} µs per title write. A tick's floor is its reads and one title write at those costs.",
+        "",
+        "| players | name bytes | reads per tick | µs per tick | floor µs | tick ÷ floor |",
+        "|---:|---:|---:|---:|---:|---:|",
     ]
-    for r in wine:
-        lines.append(f"| {r['players']} | {r['name_bytes']} | {r['reads_per_tick']:.0f} | {r['us_per_tick']:.0f} | "
-                     f"{r['us_per_read']:.1f} | {r['outside_read_share'] * 100:.2f}% | "
-                     f"{r['outside_platform_share'] * 100:.3f}% |")
+    for r in wine["shapes"]:
+        lines.append(f"| {r['players']} | {r['name_bytes']} | {r['reads']} | {r['us_per_tick']:.0f} | "
+                     f"{r['floor_us']:.0f} | {r['us_per_tick'] / r['floor_us']:.3f} |")
     lines += [
         "",
         "![tick time against players and name length](docs/bench-tick.png)",
         "",
         "## Harkwell.exe under Wine",
         "",
+        f"CPU figures are shares of one core over {PHASE_SECONDS} s, read from Linux's /proc for Harkwell.exe "
+        "and for the wineserver that answers its reads. Beside each stands its ratio to the floor of the same "
+        "run: the phase's reads per second (ticks on the game's clock × reads per tick) × the CPU time of one bare "
+        f"one-byte read, timed in the same run ({floor['own_us']:.1f} µs in the reader, {floor['server_us']:.1f} µs "
+        f"in wineserver, {floor['wall_us']:.0f} µs of wall time).",
+        "",
         "| figure | value |",
         "|---|---|",
         f"| start to main window shown | {proc['startup_ms']:.0f} ms |",
     ]
-    for phase, label in (("empty", "empty game"), ("full", "32 players, 17-byte names")):
-        own, server = proc["cpu"][phase]
-        lines.append(f"| CPU, {label}, {PHASE_SECONDS} s | {own:.2f}% of one core "
-                     f"(+ {server:.2f}% in wineserver answering its reads) |")
+    for phase, label in (("empty", "empty game"), ("full", "32 players, 15-byte names")):
+        cpu = proc["cpu"][phase]
+        lines.append(f"| CPU, {label}: Harkwell.exe / wineserver | {cpu_text(cpu, 'own')} / "
+                     f"{cpu_text(cpu, 'server')}; {cpu['ticks_per_second']:.2f} ticks/s |")
+    lat = proc["latency"]
     lines += [
         f"| resident set now / peak (Linux VmRSS / VmHWM) | {proc['rss_kib'] / 1024:.1f} MB / "
         f"{proc['hwm_kib'] / 1024:.1f} MB (the simulated game, a bare Win32 window: "
@@ -247,8 +307,7 @@ def main():
           + " / ".join(available(proc[key][when]) for when in ("start", "empty", "full", "end")) + " |"
           for key, label in (("handles", "kernel handles"), ("gdi", "GDI objects"),
                              ("windows", "windows (its USER objects that Wine shows)"))),
-        f"| join → title latency over {len(lat)} joins: median / 95th percentile / max | "
-        f"{statistics.median(lat):.0f} / {percentile(lat, 0.95):.0f} / {max(lat):.0f} ms "
+        f"| join → title latency over {len(lat)} joins: median / 95th percentile / max | {latency_text(lat)} "
         f"(interval {TICK_MS} ms) |",
         f"| Harkwell.exe size, x86_64 / i686 | {sizes['x86_64'] / 1024:.0f} KiB / {sizes['i686'] / 1024:.0f} KiB |",
         f"| imports, x86_64 | {', '.join(dlls['x86_64'])} |",
@@ -256,16 +315,31 @@ def main():
         "",
         "![join-to-title latency](docs/bench-latency.png)",
         "",
+    ]
+    if baseline:
+        lines += [
+            f"## Against `{os.environ.get('BASELINE_NAME', Path(baseline).name)}`, measured in the same run",
+            "",
+            "| figure | baseline | this build | this ÷ baseline |",
+            "|---|---|---|---:|",
+        ]
+        for phase in ("empty", "full"):
+            for who, label in (("own", "Harkwell.exe"), ("server", "wineserver")):
+                b, c = base["cpu"][phase][who], proc["cpu"][phase][who]
+                lines.append(f"| CPU, {phase} game, {label} | {b:.2f}% | {c:.2f}% | {c / b:.3f} |")
+        b, c = statistics.median(base["latency"]), statistics.median(lat)
+        lines.append(f"| join → title latency, median | {b:.0f} ms | {c:.0f} ms | {c / b:.3f} |")
+        b, c = percentile(base["latency"], 0.95), percentile(lat, 0.95)
+        lines.append(f"| join → title latency, 95th percentile | {b:.0f} ms | {c:.0f} ms | {c / b:.3f} |")
+        lines.append("")
+    lines += [
         "## What dominates",
         "",
-        f"Under Wine a one-byte ReadProcessMemory costs about {full_wine['us_per_read']:.0f} µs (a round trip to "
+        f"Under Wine a one-byte ReadProcessMemory costs about {wine['read_us']:.0f} µs (a round trip to "
         f"wineserver), so a full table of 32 players with 64-byte names takes {full_wine['us_per_tick'] / 1e3:.0f} ms "
-        f"per tick and {100 - full_wine['outside_read_share'] * 100:.1f}% of it is inside that call. The monitor's "
-        f"own work for the same table is {full_host['ns_per_tick'] / 1e3:.1f} µs on the host "
+        f"per tick, {full_wine['us_per_tick'] / full_wine['floor_us']:.2f} times its floor of reads and one title "
+        f"write. The monitor's own work for the same table is {full_host['ns_per_tick'] / 1e3:.1f} µs on the host "
         f"({full_host['ns_per_read']:.1f} ns per read), and one allocation per name longer than 15 bytes. "
-        "Most of the rest under Wine is the title call of every tick (SetWindowTextA on the game's window, "
-        "another cross-process round trip); outside both platform calls the tick spends "
-        f"{max(r['outside_platform_share'] for r in wine) * 100:.2f}% at most. "
         "Latency is the wait for the next 250 ms tick plus that tick's reads.",
         "",
         "The working-set target of 8 MB is met by what the program itself holds, its private bytes, and "

@@ -68,11 +68,12 @@ def linux_processes():
             continue
         if prefix.encode() not in environ:
             continue
+        # Linux keeps the first 15 characters of a process's name.
         if comm == "Harkwell.exe":
             found["harkwell"] = int(entry.name)
         elif comm == "simgame.exe":
             found["simgame"] = int(entry.name)
-        elif comm == "process_driver.exe":
+        elif comm == "process_driver.exe"[:15]:
             found["driver"] = int(entry.name)
         elif comm.startswith("wineserver"):
             found["wineserver"] = int(entry.name)
@@ -223,7 +224,7 @@ def main():
     host = host_benchmark()
     print("tick under Wine...", flush=True)
     wine = wine_benchmark()
-    baseline = os.environ.get("BASELINE")
+    baseline = os.environ.get("BASELINE")  # another build's Harkwell.exe, so named
     if baseline:
         print(f"the baseline {baseline} under Wine ({PHASE_SECONDS} s per phase, {JOINS} joins)...", flush=True)
         base = process_figures(Path(baseline).resolve())

@@ -88,7 +88,8 @@ std::optional<WaveChunks> FindWaveChunks(std::span<const std::uint8_t> file) {
       found.formatOffset = body;
       found.formatSize = size;
       haveFormat = true;
-    } else if (!haveData && HasId(file, offset, "data")) {
+    } else if (haveFormat && HasId(file, offset, "data")) {
+      // winmm looks for the data after the format, as here.
       found.dataOffset = body;
       found.dataSize = static_cast<std::uint32_t>(present);
       haveData = true;

@@ -23,8 +23,9 @@ struct WaveChunks {
   std::uint32_t dataSize = 0;  // cut to the bytes the file holds
 };
 
-// A RIFF/WAVE file with a sound format winmm can open and a "data" chunk,
-// in either order, each found inside the RIFF chunk and inside `file`. A data
+// A RIFF/WAVE file with a sound format winmm can open and a "data" chunk
+// after it, other chunks anywhere, each found inside the RIFF chunk and
+// inside `file`: the file winmm plays by name, found the way it finds it. A data
 // chunk that claims more than the file holds is cut to what is there, as
 // winmm playing the file by name would stop at its end. Nothing when the file
 // is anything else, or larger than kMaxSoundFileBytes.

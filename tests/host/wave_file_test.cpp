@@ -73,10 +73,10 @@ TEST(WaveFile, PlaysTheSamplesTheFileHoldsWhateverItsHeaderClaims) {
   claims.resize(claims.size() - 1);
   EXPECT_EQ(Played(claims), Bytes(kSamples.begin(), kSamples.end() - 1));
 
-  // Other chunks first, data before fmt, and odd sizes with their pad bytes.
+  // Other chunks around them, and odd sizes with their pad bytes.
   const Bytes odd(999, 0x11);
-  EXPECT_EQ(Played(Riff({Chunk("LIST", {1, 2, 3}), Chunk("data", odd), Chunk("cue ", {7}),
-                         Chunk("fmt ", Format(1, 1))})),
+  EXPECT_EQ(Played(Riff({Chunk("LIST", {1, 2, 3}), Chunk("fmt ", Format(1, 1)), Chunk("cue ", {7}),
+                         Chunk("data", odd), Chunk("LIST", {4})})),
             odd);
 
   // The first fmt and data count, and nothing past the end the RIFF chunk claims.
@@ -105,9 +105,10 @@ TEST(WaveFile, RefusesWhatWinmmCannotPlaySafely) {
        }()},
       {"no fmt", Riff({data})},
       {"no data", Riff({format})},
+      {"data only before fmt, where winmm does not look", Riff({data, format})},
       {"cut inside fmt", cutInFormat},
       {"fmt too short", Riff({Chunk("fmt ", Bytes(14, 1)), data})},
-      {"fmt past the RIFF end", Riff({data, format}, 4 + data.size() + 10)},
+      {"fmt past the RIFF end", Riff({format, data}, 4 + 10)},
       {"no channels", Riff({Chunk("fmt ", Format(0)), data})},
       {"too many channels", Riff({Chunk("fmt ", Format(200)), data})},
       {"no block size", Riff({Chunk("fmt ", Format(1, 0)), data})},

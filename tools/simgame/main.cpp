@@ -23,8 +23,6 @@ constexpr std::uintptr_t kImageBase = 0x400000;
 constexpr std::size_t kHeaderPageSize = 0x1000;
 constexpr int kClientWidth = 320;
 constexpr int kClientHeight = 200;
-constexpr UINT_PTR kRepaintTimer = 1;
-constexpr UINT kRepaintIntervalMs = 500;
 // A command is one line; this leaves room for the longest name and then some.
 constexpr DWORD kMaxCopyDataBytes = 4096;
 constexpr long kMaxScenarioBytes = 16L * 1024 * 1024;
@@ -289,15 +287,10 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       // A game that stops answering: no message of any kind is handled meanwhile.
       Sleep(static_cast<DWORD>(wparam));
       return 0;
-    case WM_TIMER:
-      // Tests may also write the table from outside; keep the display current.
-      if (wparam == kRepaintTimer) InvalidateRect(window, nullptr, TRUE);
-      return 0;
     case WM_PAINT:
       PaintRoster(*game, window);
       return 0;
     case WM_DESTROY:
-      KillTimer(window, kRepaintTimer);
       game->window = nullptr;
       PostQuitMessage(0);
       return 0;
@@ -328,7 +321,6 @@ bool CreateGameWindow(Game& game, std::string& error) {
     error = "cannot create the game window (error " + std::to_string(GetLastError()) + ")";
     return false;
   }
-  SetTimer(game.window, kRepaintTimer, kRepaintIntervalMs, nullptr);
   ShowWindow(game.window, SW_SHOWNOACTIVATE);
   UpdateWindow(game.window);
   return true;

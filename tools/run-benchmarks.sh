@@ -2,7 +2,8 @@
 # Measures Harkwell and writes BENCHMARKS.md with its plots (docs/bench-*.png):
 # the host tick benchmark, the tick under Wine, whole-process figures of
 # Harkwell.exe under Wine, and the programs' sizes and imports.
-# PHASE_SECONDS (60) sets each CPU phase, JOINS (40) the latency samples.
+# PHASE_SECONDS (60) sets each CPU phase, JOINS (40) the latency samples;
+# BASELINE names another build's Harkwell.exe to measure beside this one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh python3-matplotlib
@@ -15,5 +16,8 @@ tools/configure.sh x86
 cmake --build build/x64 -j "$jobs" --target Harkwell simgame wine_tick_bench process_driver
 cmake --build build/x86 -j "$jobs" --target Harkwell
 
-source tools/wine-session.sh build/x64
-/usr/bin/python3 tools/benchmark_report.py  # Debian's, which has matplotlib
+# Every program of the measured Wine session on one core, so that the
+# scheduler's placement of a reader and wineserver is the same in every run.
+# Debian's python, which has matplotlib.
+taskset -c 0 bash -c 'source tools/wine-session.sh build/x64 && /usr/bin/python3 tools/benchmark_report.py'
+

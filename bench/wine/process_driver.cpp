@@ -88,18 +88,7 @@ int main(int argc, char** argv) {
   rig::Game game;
   if (!game.Start()) return Fail("the simulated game did not start");
 
-  // The floor: one-byte reads as bare as they come, timed from outside.
-  {
-    const rig::OwnedHandle process(OpenProcess(PROCESS_VM_READ, FALSE, game.ProcessId()));
-    constexpr int kFloorReads = 40000;
-    std::uint8_t byte = 0;
-    Say("FLOOR BEGIN");
-    for (int i = 0; i < kFloorReads; ++i) {
-      ReadProcessMemory(process.get(), reinterpret_cast<const void*>(std::uintptr_t{kBuildMarkerAddress}),
-                        &byte, 1, nullptr);
-    }
-    Say("FLOOR END %d", kFloorReads);
-  }
+  Floor(game);  // at the start; again at the end
 
   rig::Harkwell app;
   const LARGE_INTEGER launched = Now();

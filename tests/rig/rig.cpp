@@ -58,9 +58,19 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
   }
 }
 
+// Another program can change the text between the length and the read: a
+// text that fills the buffer may have been cut, so it is read again into a
+// larger one, a bounded number of times.
 std::string WindowText(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  std::string text;
+  int size = GetWindowTextLengthA(window) + 2;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    text.assign(static_cast<std::size_t>(size), '\0');
+    const int length = GetWindowTextA(window, text.data(), size);
+    text.resize(static_cast<std::size_t>(length));
+    if (length < size - 1) break;
+    size = std::max(size * 2, GetWindowTextLengthA(window) + 2);
+  }
   return text;
 }
 

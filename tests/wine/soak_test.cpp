@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -148,7 +149,12 @@ TEST(Soak, EveryChangeIsAnnouncedOnceInOrderAndNoResourceGrows) {
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
 
   ASSERT_EQ(changes, steps) << "the game did not finish its scenario in time";
-  EXPECT_EQ(announcements, expected);
+  // The lists are long: say where they part.
+  const auto [seen, due] =
+      std::mismatch(announcements.begin(), announcements.end(), expected.begin(), expected.end());
+  EXPECT_EQ(announcements, expected) << "first difference at " << (seen - announcements.begin()) << ": \""
+                                     << (seen != announcements.end() ? *seen : "") << "\" where \""
+                                     << (due != expected.end() ? *due : "") << "\" was due";
   EXPECT_TRUE(Answers(app.Form1()));
 
   // After a warm-up of about ten seconds nothing may grow.

@@ -3,11 +3,12 @@
 // hold whatever the game's memory holds.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "fuzz/require.h"
 #include "monitor/attach.h"
 #include "monitor/change.h"
 #include "monitor/roster.h"
@@ -20,49 +21,72 @@
 namespace harkwell {
 namespace {
 
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  std::abort();
+using fuzz::Require;
+
+// The names a tick read, each whole or cut short by a failed read, from the
+// reads themselves: bytes at a name's address up to its zero or its bound.
+struct NamesRead {
+  std::array<std::string, kSlotCount> names;
+  std::array<bool, kSlotCount> whole;
+};
+
+NamesRead FromReads(const std::vector<simulated::ReadRecord>& reads, std::uint8_t layout) {
+  NamesRead read;
+  read.whole.fill(true);
+  for (const simulated::ReadRecord& record : reads) {
+    const std::uint32_t offset = record.address - NameAddress(layout, 1);
+    const std::uint32_t slot = offset / kRecordStride;
+    if (slot >= kSlotCount || offset % kRecordStride >= kMaxNameLength) continue;
+    if (!record.ok) read.whole[slot] = false;
+    if (record.value != 0) read.names[slot] += static_cast<char>(record.value);
+  }
+  return read;
 }
 
-void CheckTick() {
+// Each slot's name as last read whole on a tick that reported an event: the
+// name a leave from that slot must carry.
+std::array<std::string, kSlotCount> lastWholeNames;
+
+void CheckTick(std::uint8_t layout) {
   auto& game = simulated::Game();
   const RosterSnapshot before = previousSnapshot;
   const int countdownBefore = titleCountdown;
-  const long readsBefore = game.reads;
+  const std::optional<std::string> retryBefore = announcementToRetry;
   game.titlesSet.clear();
+  game.readLog.clear();
 
   MonitorTick();
 
-  Require(game.reads - readsBefore <= 32 + 32 * 1349, "reads of one tick within the bound");
+  Require(game.readLog.size() <= 32 + 32 * 1349, "reads of one tick within the bound");
   Require(titleCountdown >= 0 && titleCountdown <= kAnnouncementTicks, "countdown within 0..16");
-  for (const std::string& name : previousSnapshot.names)
-    Require(name.size() <= kMaxNameLength, "name length");
+  // The tick's first write: the game's title, or an announcement not yet taken.
+  std::vector<std::string> titles;
+  if (countdownBefore == 0) titles.push_back(kGameTitle);
+  if (countdownBefore > 0 && retryBefore) titles.push_back(*retryBefore);
 
   // Every tick keeps the occupancy it read, so the kept roster shows what was read.
   const RosterSnapshot& current = previousSnapshot;
   const int sumBefore = SumOccupancy(before);
   const int sumNow = SumOccupancy(current);
-  if (sumNow == sumBefore) {
-    Require(current.names == before.names, "names kept without an event");
-    Require(game.titlesSet.size() == (countdownBefore == 0 ? 1u : 0u), "no announcement without an event");
-    if (!game.titlesSet.empty()) Require(game.titlesSet[0] == kGameTitle, "only the game's own title");
+  if (sumNow != sumBefore) {
+    int lowest = 0;
+    for (int slot = 1; slot <= kSlotCount && lowest == 0; ++slot) {
+      if (before.occupancy[slot - 1] != current.occupancy[slot - 1]) lowest = slot;
+    }
+    Require(lowest >= 1, "a changed sum has a changed slot");
+    const NamesRead read = FromReads(game.readLog, layout);
+    const bool join = sumNow > sumBefore;
+    titles.push_back(CleanPlayerName(join ? read.names[lowest - 1] : lastWholeNames[lowest - 1]) +
+                     (join ? kJoinedSuffix : kLeftSuffix));
+    Require(titleCountdown == kAnnouncementTicks, "announcement gets the full time");
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+      if (read.whole[slot]) lastWholeNames[slot] = read.names[slot];
+    }
+  } else {
     Require(titleCountdown == (countdownBefore > 0 ? countdownBefore - 1 : 0), "countdown steps down");
-    return;
   }
-
-  int lowest = 0;
-  for (int slot = 1; slot <= kSlotCount && lowest == 0; ++slot) {
-    if (before.occupancy[slot - 1] != current.occupancy[slot - 1]) lowest = slot;
-  }
-  Require(lowest >= 1, "a changed sum has a changed slot");
-  const bool join = sumNow > sumBefore;
-  const std::string& name = join ? current.names[lowest - 1] : before.names[lowest - 1];
-  const std::string expected = CleanPlayerName(name) + (join ? kJoinedSuffix : kLeftSuffix);
-  Require(!game.titlesSet.empty() && game.titlesSet.back() == expected, "announcement of the lowest slot");
-  Require(game.titlesSet.size() == (countdownBefore == 0 ? 2u : 1u), "exactly one announcement");
-  Require(titleCountdown == kAnnouncementTicks, "announcement gets the full time");
+  Require(game.titlesSet == titles, "the title writes of the tick, the announcement last");
+  Require(previousSnapshot.names == lastWholeNames, "kept names are the last read whole at an event");
 }
 
 }  // namespace
@@ -70,16 +94,19 @@ void CheckTick() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace harkwell;
+  using fuzz::Require;
   FuzzedDataProvider input(data, size);
   simulated::ResetGame();
   ResetProgramState();
+  lastWholeNames = {};
   auto& game = simulated::Game();
+  game.logReads = true;
 
   const std::uint8_t marker =
       input.ConsumeBool() ? kBuildMarkerLayout1 : input.ConsumeIntegral<std::uint8_t>();
   const std::uint8_t layout = LayoutForMarker(marker);
   simulated::WriteByte(kBuildMarkerAddress, marker);
-  if (!Attach()) std::abort();
+  Require(Attach(), "attaches to a running game");
   Require(gameAttachment.layoutIndex == layout, "probe picks the layout");
 
   const std::uint32_t tableStart = NameAddress(layout, 1) - 16;
@@ -112,11 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         simulated::RestartProcess();
         break;
       default:
-        CheckTick();
+        CheckTick(layout);
         ++ticks;
         break;
     }
   }
-  CheckTick();
+  CheckTick(layout);
   return 0;
 }

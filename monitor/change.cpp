@@ -19,7 +19,11 @@ std::int16_t FindChangedSlot(const RosterSnapshot& a, const RosterSnapshot& b) {
 
 void CopyOccupancy(RosterSnapshot& dest, const RosterSnapshot& src) { dest.occupancy = src.occupancy; }
 
-void CopyNames(RosterSnapshot& dest, const RosterSnapshot& src) { dest.names = src.names; }
+void CopyNames(RosterSnapshot& dest, const RosterSnapshot& src) {
+  for (int record = 0; record < kSlotCount; ++record) {
+    if (!src.nameCutShort[record]) dest.names[record] = src.names[record];
+  }
+}
 
 std::optional<RosterEvent> DetectChange(const RosterSnapshot& current) {
   const std::int16_t sumNow = SumOccupancy(current);

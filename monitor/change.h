@@ -24,6 +24,9 @@ std::int16_t SumOccupancy(const RosterSnapshot& snapshot);
 // The first slot (1..32) whose occupancy differs, or -1 when none does.
 std::int16_t FindChangedSlot(const RosterSnapshot& a, const RosterSnapshot& b);
 void CopyOccupancy(RosterSnapshot& dest, const RosterSnapshot& src);
+// Every name of `src` but those a failed read cut short: a game that goes
+// away mid-read leaves the names kept before, so that a later leave never
+// carries an empty or half-read name.
 void CopyNames(RosterSnapshot& dest, const RosterSnapshot& src);
 
 // Compares `current` with previousSnapshot; changes neither.

@@ -18,10 +18,13 @@ using RosterNames = std::array<std::string, kSlotCount>;
 struct RosterSnapshot {
   std::array<std::uint8_t, kSlotCount> occupancy{};
   RosterNames names{};
+  // Names a failed read cut short: what was read names nobody for certain.
+  std::array<bool, kSlotCount> nameCutShort{};
 };
 
 // Reads all 32 occupancy bytes, then all 32 names, one byte per platform read.
-// A failed read yields 0 for an occupancy byte and ends a name.
+// A failed read yields 0 for an occupancy byte, and ends a name and marks it
+// cut short.
 RosterSnapshot ReadRoster(platform::ProcessHandle gameProcess, std::uint8_t layoutIndex);
 
 }  // namespace harkwell

@@ -5,12 +5,19 @@
 namespace harkwell {
 
 int titleCountdown = 0;
+std::optional<std::string> announcementToRetry;
 
 void TitleTick() {
   if (titleCountdown > 0) {
     --titleCountdown;
+    if (announcementToRetry &&
+        platform::SetWindowTitle(gameAttachment.gameWindow, announcementToRetry->c_str()))
+      announcementToRetry.reset();
     return;
   }
+  // The announcement's time is over, shown or not; an idle write that fails
+  // needs nothing, as the next tick writes it again.
+  announcementToRetry.reset();
   platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle);
 }
 
@@ -19,8 +26,14 @@ void AnnounceInTitle(std::int16_t slot, EventKind kind, const RosterNames& names
   std::string message = CleanPlayerName(names[slot - 1]);
   message += kind == EventKind::Join ? kJoinedSuffix : kLeftSuffix;
   titleCountdown = kAnnouncementTicks;
-  platform::SetWindowTitle(gameAttachment.gameWindow, message.c_str());
+  if (platform::SetWindowTitle(gameAttachment.gameWindow, message.c_str())) {
+    announcementToRetry.reset();
+  } else {
+    announcementToRetry = std::move(message);
+  }
 }
+
+void DropAnnouncementRetry() { announcementToRetry.reset(); }
 
 std::string CleanPlayerName(std::string_view name) {
   std::string cleaned;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,12 +17,19 @@ inline constexpr int kAnnouncementTicks = 16;
 
 // Ticks the current announcement still stays up.
 extern int titleCountdown;
+// An announcement the game's window did not take (busy past the write's
+// bound, or gone): written again in its place on each tick while it is up.
+extern std::optional<std::string> announcementToRetry;
 
-// Counts a showing announcement down, or puts the game's own title back.
+// Counts a showing announcement down, writing it again if the game has not
+// taken it yet, or puts the game's own title back.
 void TitleTick();
 // Shows "<cleaned name> has joined/left" for the full 16 ticks, replacing any
-// announcement still up.
+// announcement still up or waiting to be written again.
 void AnnounceInTitle(std::int16_t slot, EventKind kind, const RosterNames& names);
+// Monitoring stops: an announcement not yet taken is dropped, so that it never
+// reaches a game attached later. The countdown itself stays where it is.
+void DropAnnouncementRetry();
 // Removes '|' and the Windows-1252 section sign (0xA7), which the game uses
 // for colour codes, and keeps every other byte.
 std::string CleanPlayerName(std::string_view name);

@@ -28,8 +28,9 @@ void CloseProcessHandle(ProcessHandle process);
 // `value` is left untouched when it was not.
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value);
 
-// SetWindowTextA: the bytes of `title` pass through unchanged.
-void SetWindowTitle(WindowHandle window, const char* title);
+// SetWindowTextA: the bytes of `title` pass through unchanged. Returns whether
+// the window took the title; false when it did not answer in time or is gone.
+bool SetWindowTitle(WindowHandle window, const char* title);
 
 // Plays a sound file; `path` is UTF-8 so that any file the user can choose
 // can also be played. `flags` are the sndPlaySound flags.

@@ -101,18 +101,21 @@ bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t&
   const bool ok = game.running && owner != simulated::handleProcess.end() &&
                   owner->second == game.processId && simulated::InRange(game.readable, address) &&
                   !simulated::InRange(game.unreadable, address);
-  if (!ok) {
-    ++game.failedReads;
-    return false;
-  }
-  value = simulated::PeekByte(address);
-  return true;
+  if (ok) value = simulated::PeekByte(address);
+  if (game.logReads) game.readLog.push_back({address, ok, ok ? value : std::uint8_t{0}});
+  return ok;
 }
 
-void SetWindowTitle(WindowHandle window, const char* title) {
+bool SetWindowTitle(WindowHandle window, const char* title) {
   auto& game = Game();
   if (game.recordTitles) game.titlesSet.push_back(title);
-  if (game.running && window == game.window) game.title = title;
+  if (!game.running || window != game.window) return false;
+  if (game.titleWritesToMiss > 0) {
+    --game.titleWritesToMiss;
+    return false;
+  }
+  game.title = title;
+  return true;
 }
 
 void PlaySoundFile(const std::string& path, std::uint32_t flags) {

@@ -19,6 +19,12 @@ struct AddressRange {
   std::uint32_t end;  // one past the last address
 };
 
+struct ReadRecord {
+  std::uint32_t address;
+  bool ok;
+  std::uint8_t value;  // 0 when the read failed
+};
+
 struct SoundCall {
   std::string path;
   std::uint32_t flags;
@@ -43,6 +49,8 @@ struct SimulatedGame {
   std::vector<AddressRange> unreadable;
   // Reads still allowed before the process ends by itself (-1: no limit).
   long readsBeforeExit = -1;
+  // Title writes still to come that the busy window does not take in time.
+  int titleWritesToMiss = 0;
   // When set, reads come from this flat copy of [flatBase, flatBase + size)
   // with no other check: a read that costs next to nothing, so that a
   // benchmark sees the monitor's own work.
@@ -51,9 +59,10 @@ struct SimulatedGame {
 
   // What the program did.
   long reads = 0;
-  long failedReads = 0;
-  bool recordTitles = true;  // off for long runs that need no history
-  std::vector<std::string> titlesSet;
+  bool logReads = false;  // every read into readLog, for checks that follow a tick's reads
+  std::vector<ReadRecord> readLog;
+  bool recordTitles = true;            // off for long runs that need no history
+  std::vector<std::string> titlesSet;  // every write asked for, taken or not
   std::vector<SoundCall> soundsPlayed;
   std::vector<platform::FlashWindowInfo> flashesRequested;
   std::vector<platform::ProcessHandle> openHandles;

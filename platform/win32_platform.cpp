@@ -114,11 +114,13 @@ bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t&
   return true;
 }
 
-void SetWindowTitle(WindowHandle window, const char* title) {
-  // SMTO_BLOCK: the tick never runs other handlers in its middle.
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title),
-                      SMTO_BLOCK | SMTO_ABORTIFHUNG, kTitleWriteTimeoutMs, &ignored);
+bool SetWindowTitle(WindowHandle window, const char* title) {
+  // SMTO_BLOCK: the tick never runs other handlers in its middle. A write the
+  // game had not taken when the wait ended is cancelled, never delivered late.
+  DWORD_PTR taken = FALSE;
+  return SendMessageTimeoutA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title),
+                             SMTO_BLOCK | SMTO_ABORTIFHUNG, kTitleWriteTimeoutMs, &taken) != 0 &&
+         taken != FALSE;
 }
 
 void PlaySoundFile(const std::string& path, std::uint32_t flags) {

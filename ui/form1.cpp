@@ -11,6 +11,7 @@
 #include "monitor/attach.h"
 #include "monitor/tick.h"
 #include "notify/alerts.h"
+#include "notify/title.h"
 #include "ui/control_ids.h"
 #include "ui/form2.h"
 #include "ui/layout.h"
@@ -132,6 +133,7 @@ void cmdBegin_Click() {
   if (state.timer1Enabled) {  // Stop Monitoring
     KillTimer(form, kTimer1);
     state.timer1Enabled = false;
+    DropAnnouncementRetry();
     Detach();
     SetWindowTextA(Control(kCmdBegin), kBeginCaption);
     return;

@@ -46,6 +46,42 @@ TEST_F(TitleTest, LaterEventReplacesTheAnnouncementAndGetsTheFullTime) {
   EXPECT_EQ(game().title, kGameTitle);
 }
 
+TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken) {
+  using Titles = std::vector<std::string>;
+  AttachToGame();
+  MonitorTick();
+  Join(1, "Jazz");
+  game().titleWritesToMiss = 2;  // the game is busy for the tick's title and announcement
+  MonitorTick();
+  EXPECT_EQ(game().title, kGameTitle);
+  Join(2, "Lori");  // a join in the tick of the retry comes after it
+  game().titlesSet.clear();
+  MonitorTick();
+  EXPECT_EQ(game().titlesSet, (Titles{"Jazz has joined", "Lori has joined"}));
+  Ticks(16);  // both taken: nothing more until the countdown is over
+  EXPECT_EQ(game().titlesSet.size(), 2u);
+  MonitorTick();
+  EXPECT_EQ(game().title, kGameTitle);
+
+  // Never taken: written again on each tick of its countdown, then no more.
+  Leave(1);
+  game().titleWritesToMiss = 100;
+  game().titlesSet.clear();
+  Ticks(18);
+  Titles expected(19, "Jazz has left");
+  expected.front() = expected.back() = kGameTitle;
+  EXPECT_EQ(game().titlesSet, expected);
+
+  // Stopping drops it; the countdown goes on where it stood.
+  game().titleWritesToMiss = 2;
+  Leave(2);
+  MonitorTick();
+  DropAnnouncementRetry();
+  game().titlesSet.clear();
+  Ticks(17);
+  EXPECT_EQ(game().titlesSet, Titles{kGameTitle});
+}
+
 TEST_F(TitleTest, NameMadeOnlyOfRemovedCharactersLeavesTheLeadingBlank) {
   AttachToGame();
   Join(4, "|\xA7|");

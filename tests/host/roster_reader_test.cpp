@@ -82,6 +82,8 @@ TEST_F(RosterReaderTest, NameEndsWhereReadableMemoryEnds) {
 
   const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
   EXPECT_EQ(snapshot.names[4], std::string(10, 'x'));
+  EXPECT_TRUE(snapshot.nameCutShort[4]);
+  EXPECT_FALSE(snapshot.nameCutShort[3] || snapshot.nameCutShort[5]);
 }
 
 TEST_F(RosterReaderTest, GameExitingMidReadEndsTheNameAndLaterReadsComeBackEmpty) {
@@ -95,6 +97,7 @@ TEST_F(RosterReaderTest, GameExitingMidReadEndsTheNameAndLaterReadsComeBackEmpty
   EXPECT_EQ(during.occupancy[0], 1);
   EXPECT_EQ(during.names[0], "Sp");
   EXPECT_EQ(during.names[1], "");
+  EXPECT_TRUE(during.nameCutShort[0] && during.nameCutShort[31]);
 
   const RosterSnapshot after = ReadRoster(gameAttachment.gameProcess, 0);
   EXPECT_EQ(SumOccupancy(after), 0);

@@ -1,4 +1,7 @@
 // Whole ticks against a simulated game: the steady state and the game's exit.
+#include <algorithm>
+#include <set>
+
 #include "monitor_fixture.h"
 
 namespace harkwell {
@@ -32,18 +35,41 @@ TEST_F(TickTest, GameExitWithPlayersPresentGivesOneLeaveThenSilence) {
   AttachToGame();
   Join(4, "Spaz");
   Join(7, "Jazz");
-  MonitorTick();
-  MonitorTick();  // absorbs nothing new: both already kept after the first tick
+  Ticks(2);
   simulated::EndProcess();
   game().titlesSet.clear();
   MonitorTick();
-  ASSERT_EQ(game().titlesSet.size(), 1u);
-  EXPECT_EQ(game().titlesSet[0], "Spaz has left");
-  const long readsPerTick = game().reads;
+  ASSERT_EQ(game().titlesSet, std::vector<std::string>{"Spaz has left"});
+  // The window went with the game: the leave is written again while it is up,
+  // then only the game's own title, and every read fails at once.
+  const long before = game().reads;
   Ticks(30);
-  EXPECT_EQ(game().titlesSet.size(), 1u + 30u - 16u);  // only the title being put back
-  for (std::size_t i = 1; i < game().titlesSet.size(); ++i) EXPECT_EQ(game().titlesSet[i], kGameTitle);
-  EXPECT_GT(readsPerTick, 0);
+  EXPECT_EQ(game().reads - before, 30 * (32 + 32));
+  std::vector<std::string> expected(17, "Spaz has left");
+  expected.resize(31, kGameTitle);
+  EXPECT_EQ(game().titlesSet, expected);
+}
+
+TEST_F(TickTest, GameExitingAtAnyReadGivesEachPlayerAtMostOneLeaveWithTheirWholeName) {
+  const std::set<std::string> players{"Alice has left", "Bob has left", "Carol has left"};
+  const long readsOfATick = 32 + 29 + 6 + 4 + 6;  // every name with its terminator
+  for (long exitAt = 0; exitAt <= readsOfATick; ++exitAt) {
+    SCOPED_TRACE(exitAt);
+    SetUp();
+    Join(2, "Alice");
+    Join(5, "Bob");
+    Join(20, "Carol");
+    AttachToGame();
+    Ticks(2);
+    alertSettings.flashLeave = 1;  // one flash for each leave reported
+    game().readsBeforeExit = exitAt;
+    game().titlesSet.clear();
+    Ticks(3);
+    const std::set<std::string> leaves(game().titlesSet.begin(), game().titlesSet.end() - 1);
+    EXPECT_TRUE(std::includes(players.begin(), players.end(), leaves.begin(), leaves.end()));
+    EXPECT_EQ(leaves.size(), game().flashesRequested.size());
+    EXPECT_GE(leaves.size(), 1u);
+  }
 }
 
 TEST_F(TickTest, EachTickReadsEveryOccupancyByteAndEveryNameWithItsTerminatorOnce) {
@@ -73,9 +99,8 @@ TEST_F(TickTest, TickOverUnterminatedAndFailingMemoryFinishesWithinTheReadBound)
   ASSERT_FALSE(game().titlesSet.empty());
   EXPECT_EQ(game().titlesSet.back().size(), kMaxNameLength + std::string(" has joined").size());
 
-  MonitorTick();  // the process has ended: everybody is gone
-  EXPECT_EQ(game().titlesSet.back().size(), kMaxNameLength + std::string(" has left").size());
-  EXPECT_EQ(previousSnapshot.names[0], "");
+  MonitorTick();  // the process has ended: everybody is gone, named as last read in full
+  EXPECT_EQ(game().titlesSet.back(), std::string(kMaxNameLength, 'A') + " has left");
 }
 
 }  // namespace

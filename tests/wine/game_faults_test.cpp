@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/rig/beside_game.h"
@@ -84,6 +85,18 @@ TEST_F(GameFaults, ChangesWithinOneTickAreReportedByTheSumsAlone) {
   EXPECT_EQ(game.TitlesOverTicks(4), Titles{kGameTitle});
   Announced("leave 5", "Bob has left");
   Announced("leave 6", "Cid has left");
+}
+
+TEST_F(GameFaults, AnAnnouncementTheGameIsTooBusyToTakeIsShownWhenItAnswersAgain) {
+  Begin();
+  // The stall starts right after the tick's first title write, so the
+  // announcement that follows in the same tick times out.
+  for (const auto& [stall, change, title] : {std::tuple{"hang 400", "join 4 Jazz", "Jazz has joined"},
+                                             std::tuple{"hang 1500", "leave 4", "Jazz has left"}}) {
+    ASSERT_TRUE(game.WaitForTitle(kGameTitle));
+    ASSERT_TRUE(game.Queue(stall) && game.Queue(change));
+    EXPECT_TRUE(game.WaitForTitle(title)) << "after " << stall << " and " << change;
+  }
 }
 
 TEST_F(GameFaults, AGameThatStopsAnsweringHoldsUpNeitherHarkwellNorItsTicks) {

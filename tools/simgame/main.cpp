@@ -28,7 +28,6 @@ constexpr DWORD kMaxCopyDataBytes = 4096;
 constexpr long kMaxScenarioBytes = 16L * 1024 * 1024;
 // Commands waiting for the next title write; more than a tick ever needs.
 constexpr std::size_t kMaxQueuedCommands = 64;
-constexpr UINT kHangMessage = WM_APP + 2;
 static_assert(kQueryTitleWrites == WM_APP + 1);
 
 static_assert(kBuildMarkerAddress == kImageBase + offsetof(IMAGE_DOS_HEADER, e_lfanew));
@@ -178,7 +177,10 @@ bool ApplyCommand(Game& game, const Command& command) {
     return true;
   }
   if (command.kind == CommandKind::kHang) {
-    PostMessageA(game.window, kHangMessage, command.milliseconds, 0);
+    // A game that stops answering: nothing is handled meanwhile. Sent to us,
+    // the sender has its answer first, and nothing it sends next comes before.
+    ReplyMessage(TRUE);
+    Sleep(command.milliseconds);
     return true;
   }
   if (!ApplyToTable(game.table, command)) return false;
@@ -212,16 +214,22 @@ BOOL ApplyCopyData(Game& game, const COPYDATASTRUCT* data) {
 }
 
 // A title write ticks the game's clock and lands the queued commands, before
-// the writer, which waits for this to finish, goes on to read the table.
-void OnTitleWrite(Game& game) {
+// the writer, which waits for this to finish, goes on to read the table. A
+// queued hang is the stall of a game busy right after taking the title: it
+// is returned here, to begin before the writer has its answer.
+DWORD OnTitleWrite(Game& game) {
   ++game.title_writes;
   std::vector<Command> queued;
   queued.swap(game.queued);
+  DWORD stall = 0;
   for (const Command& command : queued) {
-    if (!ApplyCommand(game, command)) {
+    if (command.kind == CommandKind::kHang) {
+      stall += command.milliseconds;
+    } else if (!ApplyCommand(game, command)) {
       std::fprintf(stderr, "simgame: queued %s could not be applied\n", FormatCommand(command).c_str());
     }
   }
+  return stall;
 }
 
 void PaintRoster(const Game& game, HWND window) {
@@ -278,15 +286,18 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
   switch (message) {
     case WM_COPYDATA:
       return ApplyCopyData(*game, reinterpret_cast<const COPYDATASTRUCT*>(lparam));
-    case WM_SETTEXT:
-      OnTitleWrite(*game);
-      return DefWindowProcA(window, message, wparam, lparam);
+    case WM_SETTEXT: {
+      const DWORD stall = OnTitleWrite(*game);
+      const LRESULT result = DefWindowProcA(window, message, wparam, lparam);
+      if (stall > 0) {
+        // The writer has its answer; whatever it sends next waits.
+        ReplyMessage(result);
+        Sleep(stall);
+      }
+      return result;
+    }
     case kQueryTitleWrites:
       return game->title_writes;
-    case kHangMessage:
-      // A game that stops answering: no message of any kind is handled meanwhile.
-      Sleep(static_cast<DWORD>(wparam));
-      return 0;
     case WM_PAINT:
       PaintRoster(*game, window);
       return 0;

@@ -3,6 +3,7 @@
 // mmsystem.h needs the types windows.h defines.
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,18 +41,21 @@ struct FileCloser {
 };
 using OwnedFile = std::unique_ptr<HANDLE, FileCloser>;
 
-bool ReadSoundFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
-  const OwnedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size{};
-  if (file.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
-      size.QuadPart > static_cast<LONGLONG>(kMaxSoundFileBytes)) {
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  DWORD read = 0;
-  return ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-         read == bytes.size();
+// Reads of an open file at any offset, as the sound check asks for them.
+ReadAt FileReader(HANDLE file) {
+  return [file](std::uint64_t offset, std::span<std::uint8_t> into) {
+    std::size_t total = 0;
+    while (total < into.size()) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(offset + total);
+      at.OffsetHigh = static_cast<DWORD>((offset + total) >> 32);
+      const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(into.size() - total, DWORD{1} << 30));
+      DWORD read = 0;
+      if (!ReadFile(file, into.data() + total, ask, &read, &at) || read == 0) break;
+      total += read;
+    }
+    return total;
+  };
 }
 
 // The path in the ANSI code page, when every character of it is there: the
@@ -127,27 +131,38 @@ void PlaySoundFile(const std::string& path, std::uint32_t flags) {
   // Every file is checked before winmm sees it, by name or not: winmm trusts
   // what a file's header says (see wave_file.h).
   const std::wstring widePath = Utf8ToWide(path);
-  std::vector<std::uint8_t> file;
-  const std::optional<WaveChunks> chunks =
-      !widePath.empty() && ReadSoundFile(widePath, file) ? FindWaveChunks(file) : std::nullopt;
-  if (!chunks) {
-    // Nothing to play: stop the sound before, as starting an unplayable one would.
-    sndPlaySoundA(nullptr, 0);
-    return;
-  }
-  if (const std::optional<std::string> ansiPath = ToAnsiExactly(widePath)) {
-    // By name, winmm reads the file itself and stops at its end.
+  std::optional<std::string> ansiPath;
+  std::optional<std::vector<std::uint8_t>> wave;
+  {
+    const OwnedFile file(widePath.empty() ? INVALID_HANDLE_VALUE
+                                          : CreateFileW(widePath.c_str(), GENERIC_READ,
+                                                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    const ReadAt read = FileReader(file.get());
+    const std::optional<WaveChunks> chunks =
+        file.get() != INVALID_HANDLE_VALUE && GetFileSizeEx(file.get(), &size)
+            ? FindWaveChunks(static_cast<std::uint64_t>(size.QuadPart), read)
+            : std::nullopt;
+    // By name, winmm reads the file itself, whatever its size, and stops at
+    // its end. Any other name winmm would open through the ANSI code page
+    // and miss, so the sound is handed over from memory, rebuilt with exact
+    // sizes.
+    if (chunks) ansiPath = ToAnsiExactly(widePath);
+    if (chunks && !ansiPath) wave = BuildPlayableWave(*chunks, read);
+  }  // closed before winmm opens the file by name
+  if (ansiPath) {
     sndPlaySoundA(ansiPath->c_str(), flags);
     return;
   }
-  // Any other name winmm would open through the ANSI code page and miss, so
-  // the sound is handed over from memory, rebuilt with exact sizes. An
-  // asynchronous sound reads its buffer while it plays, so the last two
-  // buffers are kept: starting a sound stops the one before.
-  SoundBuffers& buffers = PlayingSounds();
+  // An asynchronous sound reads its buffer while it plays, so the last two
+  // buffers are kept: starting a sound stops the one before. Nothing to play
+  // stops the sound before too, as starting an unplayable one would.
   sndPlaySoundA(nullptr, 0);
+  if (!wave) return;
+  SoundBuffers& buffers = PlayingSounds();
   buffers.previous.swap(buffers.current);
-  buffers.current = BuildPlayableWave(file, *chunks);
+  buffers.current = std::move(*wave);
   sndPlaySoundA(reinterpret_cast<LPCSTR>(buffers.current.data()), flags | SND_MEMORY);
 }
 

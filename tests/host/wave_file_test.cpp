@@ -1,120 +1,154 @@
 // The check a sound file passes before it is played: which files pass, what
-// the rebuilt copy holds, and that nothing outside the file is ever used.
+// it reads of them, what the rebuilt copy holds, and that nothing outside the
+// file is ever used.
 #include "platform/wave_file.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <cstring>
+
+#include "tests/wav_writer.h"
 
 namespace harkwell::platform {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace harkwell::test;
 
-void Put32(Bytes& bytes, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
+// A file of `size` bytes that begins with `head` and holds zeros after it,
+// counting the bytes the check asks for.
+struct FileReader {
+  std::string head;
+  std::uint64_t size = head.size();
+  std::uint64_t bytesAsked = 0;
+
+  ReadAt Reader() {
+    return [this](std::uint64_t offset, std::span<std::uint8_t> into) -> std::size_t {
+      bytesAsked += into.size();
+      if (offset >= size) return 0;
+      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), size - offset));
+      for (std::size_t i = 0; i < count; ++i)
+        into[i] = offset + i < head.size() ? static_cast<std::uint8_t>(head[offset + i]) : 0;
+      return count;
+    };
+  }
+};
+
+std::optional<WaveChunks> Find(const std::string& file) {
+  FileReader reader{file};
+  return FindWaveChunks(reader.size, reader.Reader());
 }
 
-// One chunk as a file holds it: id, the size it claims, its body and the pad
-// byte that follows an odd size.
-Bytes Chunk(const std::string& id, const Bytes& body, std::uint32_t claimed) {
-  Bytes chunk(id.begin(), id.end());
-  Put32(chunk, claimed);
-  chunk.insert(chunk.end(), body.begin(), body.end());
-  if (body.size() % 2 != 0) chunk.push_back(0);
-  return chunk;
-}
-Bytes Chunk(const std::string& id, const Bytes& body) {
-  return Chunk(id, body, static_cast<std::uint32_t>(body.size()));
-}
+const std::string kSamples(1000, 0x5A);
 
-// 16-bit mono PCM at 22.05 kHz, optionally with other field values.
-Bytes Format(std::uint16_t channels = 1, std::uint16_t blockSize = 2) {
-  Bytes format{1, 0, static_cast<std::uint8_t>(channels), static_cast<std::uint8_t>(channels >> 8)};
-  Put32(format, 22050);
-  Put32(format, 22050u * blockSize);
-  format.insert(format.end(), {static_cast<std::uint8_t>(blockSize), 0, 16, 0});
-  return format;
-}
-
-Bytes Riff(const std::vector<Bytes>& chunks, std::int64_t claimed = -1) {
-  Bytes body{'W', 'A', 'V', 'E'};
-  for (const Bytes& chunk : chunks) body.insert(body.end(), chunk.begin(), chunk.end());
-  Bytes file{'R', 'I', 'F', 'F'};
-  Put32(file, claimed < 0 ? static_cast<std::uint32_t>(body.size()) : static_cast<std::uint32_t>(claimed));
-  file.insert(file.end(), body.begin(), body.end());
-  return file;
-}
-
-const Bytes kSamples(1000, 0x5A);
-
-// The data a file plays, read back from its rebuilt copy; nothing when the
+// The samples a file plays, read back from its rebuilt copy; nothing when the
 // check refuses it. The copy must be exactly RIFF, WAVE, fmt and data.
-std::optional<Bytes> Played(const Bytes& file) {
-  const std::optional<WaveChunks> chunks = FindWaveChunks(file);
+std::optional<std::string> Played(const std::string& file) {
+  FileReader reader{file};
+  const std::optional<WaveChunks> chunks = FindWaveChunks(reader.size, reader.Reader());
   if (!chunks) return std::nullopt;
-  const Bytes wave = BuildPlayableWave(file, *chunks);
-  const Bytes format(file.begin() + static_cast<std::ptrdiff_t>(chunks->formatOffset),
-                     file.begin() + static_cast<std::ptrdiff_t>(chunks->formatOffset + chunks->formatSize));
-  const Bytes data(file.begin() + static_cast<std::ptrdiff_t>(chunks->dataOffset),
-                   file.begin() + static_cast<std::ptrdiff_t>(chunks->dataOffset + chunks->dataSize));
-  EXPECT_EQ(wave, Riff({Chunk("fmt ", format), Chunk("data", data)}));
+  const std::optional<std::vector<std::uint8_t>> wave = BuildPlayableWave(*chunks, reader.Reader());
+  if (!wave) return std::nullopt;
+  const std::string data = file.substr(chunks->dataOffset, chunks->dataSize);
+  const std::string format(chunks->format.begin(), chunks->format.end());
+  EXPECT_EQ(std::string(wave->begin(), wave->end()), Riff({Chunk("fmt ", format), Chunk("data", data)}));
   return data;
 }
 
+TEST(WaveFile, OrdinaryFormatsAreFoundByReadingOnlyTheirHeaders) {
+  const std::string adpcmExtra = std::string("\x20\x00\xF4\x01\x07\x00", 6) + std::string(28, '\x01');
+  const std::string extensible = std::string("\x16\x00", 2) + std::string(22, '\x02');
+  const struct {
+    const char* what;
+    std::string format;
+    std::string expected;  // the format as read, when it differs from the chunk
+    std::uint32_t dataSize = 4000;
+  } cases[] = {
+      {"8-bit PCM", Format(1, 1, 22050, 8), ""},
+      {"16-bit PCM stereo", Format(1, 2, 44100, 16), ""},
+      {"24-bit PCM, 6 channels", Format(1, 6, 48000, 24), ""},
+      {"32-bit PCM with a zero extra size", Format(1, 1, 8000, 32, std::string(2, '\0')), ""},
+      {"float", Format(3, 2, 44100, 32, std::string(2, '\0')), ""},
+      {"float in a 16-byte chunk", Format(3, 1, 44100, 32), Format(3, 1, 44100, 32, std::string(2, '\0'))},
+      {"extensible, 6 channels", Format(0xFFFE, 6, 48000, 16, extensible), ""},
+      {"MS ADPCM", Format(2, 1, 22050, 4, adpcmExtra, 512), ""},
+      {"mu-law", Format(7, 1, 8000, 8, std::string(2, '\0')), ""},
+      {"40 MiB of 16-bit PCM", Format(1, 2, 44100, 16), "", 40u << 20},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FileReader reader{
+        Riff({Chunk("LIST", "INFOxxxx"), Chunk("fmt ", c.format), Chunk("data", "", c.dataSize)},
+             4 + 16 + 8 + c.format.size() + c.format.size() % 2 + 8 + c.dataSize)};
+    reader.size += c.dataSize;
+    const std::optional<WaveChunks> chunks = FindWaveChunks(reader.size, reader.Reader());
+    ASSERT_TRUE(chunks);
+    const std::string& expected = c.expected.empty() ? c.format : c.expected;
+    EXPECT_EQ(std::string(chunks->format.begin(), chunks->format.end()), expected);
+    EXPECT_EQ(chunks->dataOffset, reader.head.size());
+    EXPECT_EQ(chunks->dataSize, c.dataSize);
+    EXPECT_LE(reader.bytesAsked, 4096u);
+  }
+}
+
 TEST(WaveFile, PlaysTheSamplesTheFileHoldsWhateverItsHeaderClaims) {
-  EXPECT_EQ(Played(Riff({Chunk("fmt ", Format()), Chunk("data", kSamples)})), kSamples);
+  const std::string format = Chunk("fmt ", Format(1, 1, 22050, 16));
+  EXPECT_EQ(Played(Riff({format, Chunk("data", kSamples)})), kSamples);
 
   // A header that claims 64 MiB: only the bytes that are there.
-  Bytes claims = Riff({Chunk("fmt ", Format()), Chunk("data", kSamples, 64u << 20)}, 64u << 20);
+  std::string claims = Riff({format, Chunk("data", kSamples, 64u << 20)}, 64u << 20);
   EXPECT_EQ(Played(claims), kSamples);
-  claims.resize(claims.size() - 1);
-  EXPECT_EQ(Played(claims), Bytes(kSamples.begin(), kSamples.end() - 1));
+  claims.pop_back();
+  EXPECT_EQ(Played(claims), kSamples.substr(1));
 
   // Other chunks around them, and odd sizes with their pad bytes.
-  const Bytes odd(999, 0x11);
-  EXPECT_EQ(Played(Riff({Chunk("LIST", {1, 2, 3}), Chunk("fmt ", Format(1, 1)), Chunk("cue ", {7}),
-                         Chunk("data", odd), Chunk("LIST", {4})})),
+  const std::string odd(999, 0x11);
+  EXPECT_EQ(Played(Riff({Chunk("LIST", "abc"), Chunk("fmt ", Format(1, 1, 22050, 8)), Chunk("cue ", "x"),
+                         Chunk("data", odd), Chunk("LIST", "y")})),
             odd);
 
   // The first fmt and data count, and nothing past the end the RIFF chunk claims.
-  const Bytes file = Riff({Chunk("fmt ", Format()), Chunk("data", kSamples)});
-  Bytes trailing = file;
-  const Bytes extra = Chunk("data", {9, 9});
-  trailing.insert(trailing.end(), extra.begin(), extra.end());
+  std::string trailing = Riff({format, Chunk("data", kSamples)});
+  trailing += Chunk("data", "zz");
   EXPECT_EQ(Played(trailing), kSamples);
+
+  // Samples too many to copy into memory, or gone by the time they are read.
+  WaveChunks chunks{{}, 44, kMaxInMemorySoundBytes + 1};
+  EXPECT_FALSE(BuildPlayableWave(chunks, FileReader{"", 1u << 30}.Reader()));
+  chunks.dataSize = 100;
+  EXPECT_FALSE(BuildPlayableWave(chunks, FileReader{"", 50}.Reader()));
 }
 
 TEST(WaveFile, RefusesWhatWinmmCannotPlaySafely) {
-  const Bytes data = Chunk("data", kSamples);
-  const Bytes format = Chunk("fmt ", Format());
-  Bytes cutInFormat = Riff({format, data});
-  cutInFormat.resize(12 + 8 + 10);
-  Bytes wideFormat = Format();
-  wideFormat[0] = 3;  // not PCM: needs the size of its extra bytes, which is missing
-  const std::vector<std::pair<const char*, Bytes>> refused{
-      {"empty", {}},
-      {"text", Bytes{'T', 'h', 'i', 's', ' ', 'i', 's', ' ', 'n', 'o', ' ', 'W', 'A', 'V', '.'}},
-      {"RIFF of another kind",
-       [&] {
-         Bytes avi = Riff({format, data});
-         avi[8] = 'A', avi[9] = 'V', avi[10] = 'I', avi[11] = ' ';
-         return avi;
-       }()},
+  const std::string data = Chunk("data", kSamples);
+  const std::string format = Chunk("fmt ", Format(1, 1, 22050, 16));
+  std::string avi = Riff({format, data});
+  avi.replace(8, 4, "AVI ");
+  const std::vector<std::pair<const char*, std::string>> refused{
+      {"empty", ""},
+      {"text", "This is no WAV."},
+      {"RIFF of another kind", avi},
       {"no fmt", Riff({data})},
       {"no data", Riff({format})},
       {"data only before fmt, where winmm does not look", Riff({data, format})},
-      {"cut inside fmt", cutInFormat},
-      {"fmt too short", Riff({Chunk("fmt ", Bytes(14, 1)), data})},
+      {"cut inside fmt", Riff({format, data}).substr(0, 12 + 8 + 10)},
+      {"fmt too short", Riff({Chunk("fmt ", std::string(14, 1)), data})},
       {"fmt past the RIFF end", Riff({format, data}, 4 + 10)},
-      {"no channels", Riff({Chunk("fmt ", Format(0)), data})},
-      {"too many channels", Riff({Chunk("fmt ", Format(200)), data})},
-      {"no block size", Riff({Chunk("fmt ", Format(1, 0)), data})},
-      {"extended format without its size", Riff({Chunk("fmt ", wideFormat), data})},
+      {"no channels", Riff({Chunk("fmt ", Format(1, 0, 22050, 16, "", 2)), data})},
+      {"too many channels", Riff({Chunk("fmt ", Format(1, 200, 22050, 16)), data})},
+      {"no block size", Riff({Chunk("fmt ", Format(1, 1, 22050, 16, "", 0)), data})},
+      {"not PCM, cut inside the extra size",
+       Riff({Chunk("fmt ", Format(3, 1, 44100, 32, std::string(1, 0))), data})},
+      {"not PCM, extra bytes missing",
+       Riff({Chunk("fmt ", Format(2, 1, 22050, 4, std::string("\x20\0", 2), 512)), data})},
+      {"chunks without end before the data",
+       [&] {
+         std::string many = format;
+         for (int i = 0; i < 1100; ++i) many += Chunk("junk", "");
+         return Riff({many, data});
+       }()},
   };
-  for (const auto& [what, file] : refused) EXPECT_FALSE(FindWaveChunks(file)) << what;
+  for (const auto& [what, file] : refused) EXPECT_FALSE(Find(file)) << what;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <thread>
 
+#include "tests/wav_writer.h"
 #include "tools/simgame/simgame_protocol.h"
 #include "ui/control_ids.h"
 
@@ -338,16 +339,7 @@ bool TrayIconExists(HWND form1) {
 
 // ---------------------------------------------------------------- sounds
 
-std::string WaveFile(TestSound sound) {
-  const std::uint32_t rate = 22050, dataBytes = static_cast<std::uint32_t>(sound.Bytes());
-  std::string wav;
-  auto u32 = [&](std::uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](std::uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
-  wav += "RIFF", u32(36 + dataBytes), wav += "WAVEfmt ", u32(16), u16(1), u16(1), u32(rate), u32(rate * 2),
-      u16(2), u16(16), wav += "data", u32(dataBytes);
-  for (std::uint32_t i = 0; i < dataBytes / 2; ++i) u16(sound.value);
-  return wav;
-}
+std::string WaveFile(TestSound sound) { return test::PcmWave(sound.value, sound.Bytes() / 2); }
 
 void WriteFile(const std::wstring& path, const std::string& bytes) {
   std::ofstream(path.c_str(), std::ios::binary)

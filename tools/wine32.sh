@@ -18,7 +18,8 @@
 # cannot start a 32-bit program (CreateProcess fails).
 #
 # The first run in a prefix copies the 32-bit DLLs (550 MB) into its syswow64
-# folder, about a second; later runs only compare a stamp.
+# folder and registers the 32-bit audio endpoints, so that 32-bit programs
+# have the prefix's wave device: a few seconds; later runs only compare a stamp.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 dir=${HARKWELL_I686_WINE:-$repo/build/i686-wine}
@@ -33,19 +34,26 @@ fi
 "$repo/tools/setup-i686.sh" "$dir"
 
 # The 32-bit loader looks for its DLLs in syswow64, which a prefix made by the
-# 64-bit-only system Wine leaves empty.
+# 64-bit-only system Wine leaves empty; nor does that Wine register the 32-bit
+# audio endpoints.
 syswow64="$WINEPREFIX/drive_c/windows/syswow64"
 stamp="$syswow64/.harkwell-i686"
-if ! cmp -s "$dir/ready" "$stamp"; then
+wanted="$(cat "$dir/ready")
+32-bit audio endpoints registered"
+if [ "$(cat "$stamp" 2>/dev/null)" != "$wanted" ]; then
   exec 9>"$WINEPREFIX/.harkwell-i686.lock"
   flock -w 300 9 || {
     echo "wine32: another run holds $WINEPREFIX/.harkwell-i686.lock" >&2
     exit 1
   }
-  if ! cmp -s "$dir/ready" "$stamp"; then
+  if [ "$(cat "$stamp" 2>/dev/null)" != "$wanted" ]; then
     mkdir -p "$syswow64"
     cp -a "$dir/root/usr/lib/i386-linux-gnu/wine/i386-windows/." "$syswow64/"
-    cp "$dir/ready" "$stamp"
+    # The 64-bit Wine that made the prefix registered only its own audio
+    # endpoints: without the 32-bit ones a 32-bit program has no wave device.
+    WINESERVER=/usr/lib/wine/wineserver64 "$dir/root/usr/lib/wine/wine-qemu" \
+      'C:\windows\syswow64\regsvr32.exe' /s mmdevapi.dll </dev/null >/dev/null 2>&1
+    echo "$wanted" >"$stamp"
   fi
   exec 9>&-
 fi

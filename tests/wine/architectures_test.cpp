@@ -19,6 +19,8 @@
 namespace harkwell::rig {
 namespace {
 
+constexpr TestSound kJoinSound{0x1234, 250};
+
 struct Combination {
   bool harkwell32;
   bool game32;
@@ -49,8 +51,10 @@ class Architectures : public testing::TestWithParam<Combination> {
     return game.Start("--marker " + std::string(marker), GameExe(GetParam().game32));
   }
 
-  // Lets a player join and leave: both announced, the join for its 16 ticks.
+  // Lets a player join and leave: both announced, the join for its 16 ticks
+  // and with its sound.
   void JoinAndLeave(const std::string& name) {
+    ForgetPlayedSounds();
     // The tick period on the game's own clock, to count the announcement in ticks.
     ASSERT_TRUE(game.WaitTicks(1));
     const DWORD quietStart = GetTickCount();
@@ -60,6 +64,7 @@ class Architectures : public testing::TestWithParam<Combination> {
     ASSERT_TRUE(game.Command("join 3 " + name));
     ASSERT_TRUE(game.WaitForTitle(name + " has joined"));
     const DWORD shown = GetTickCount();
+    EXPECT_TRUE(PlayedExactly({kJoinSound})) << Describe(PlayedSounds());
     ASSERT_TRUE(game.WaitForTitle(kGameTitle));
     // Up for ticks T+1 to T+16, put back on T+17.
     const double ticksUp = (GetTickCount() - shown) / tickMs;
@@ -77,6 +82,10 @@ class Architectures : public testing::TestWithParam<Combination> {
 TEST_P(Architectures, MonitorBothLayoutsUseTheTrayAndAboutAndExitCleanly) {
   ASSERT_TRUE(StartGame("0xC0"));
   ASSERT_TRUE(app.Start(HarkwellExe(GetParam().harkwell32)));
+  const std::wstring sound = TempFolder(L"harkwell-architectures") + L"join.wav";
+  WriteFile(sound, WaveFile(kJoinSound));
+  ASSERT_EQ(app.ChooseSound(ui::kCmdSoundJoin, sound), "");
+  app.Tick(ui::kChkPlayJoin, true);
   ASSERT_EQ(app.ClickBegin(), "");
   ASSERT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
   JoinAndLeave("Spaz");

@@ -19,6 +19,17 @@ bool InRange(const std::vector<AddressRange>& ranges, std::uint32_t address) {
 
 SimulatedGame& Game() { return game; }
 
+bool ReadFromGame(platform::ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
+  if (game.readsBeforeExit == 0) EndProcess();
+  if (game.readsBeforeExit > 0) --game.readsBeforeExit;
+  const auto owner = handleProcess.find(process);
+  const bool ok = game.running && owner != handleProcess.end() && owner->second == game.processId &&
+                  InRange(game.readable, address) && !InRange(game.unreadable, address);
+  if (ok) value = PeekByte(address);
+  if (game.logReads) game.readLog.push_back({address, ok, ok ? value : std::uint8_t{0}});
+  return ok;
+}
+
 void ResetGame() {
   game = SimulatedGame{};
   handleProcess.clear();
@@ -95,15 +106,7 @@ bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t&
     value = game.flatMemory[offset];
     return true;
   }
-  if (game.readsBeforeExit == 0) simulated::EndProcess();
-  if (game.readsBeforeExit > 0) --game.readsBeforeExit;
-  const auto owner = simulated::handleProcess.find(process);
-  const bool ok = game.running && owner != simulated::handleProcess.end() &&
-                  owner->second == game.processId && simulated::InRange(game.readable, address) &&
-                  !simulated::InRange(game.unreadable, address);
-  if (ok) value = simulated::PeekByte(address);
-  if (game.logReads) game.readLog.push_back({address, ok, ok ? value : std::uint8_t{0}});
-  return ok;
+  return simulated::ReadFromGame(process, address, value);
 }
 
 bool SetWindowTitle(WindowHandle window, const char* title) {

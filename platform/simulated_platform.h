@@ -74,6 +74,10 @@ SimulatedGame& Game();
 // A fresh game: default window, process and readable image, nothing recorded.
 void ResetGame();
 
+// One read through a handle, as the game's memory and process allow it, and
+// logged when asked; apart from ReadProcessByte's flat path, which is kept
+// lean for the benchmark of the monitor's own work.
+bool ReadFromGame(platform::ProcessHandle process, std::uint32_t address, std::uint8_t& value);
 void WriteByte(std::uint32_t address, std::uint8_t value);
 void WriteBytes(std::uint32_t address, const std::string& bytes);
 std::uint8_t PeekByte(std::uint32_t address);

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
-targets=(roster wave)
+targets=(roster wave command_line)
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DHARKWELL_FUZZ=ON >/dev/null
 cmake --build build/fuzz --target "${targets[@]/%/_fuzz}"

@@ -23,7 +23,7 @@ cmake --build build/x64 -j "$jobs"
 echo "== Host tests"
 ctest --test-dir build/host --output-on-failure
 
-echo "== Fuzzing the roster reader, change detection and the sound-file check"
+echo "== Fuzzing the roster reader, change detection, the sound-file check and the command line"
 tools/run-fuzz.sh
 
 echo "== Windows tests under Wine, with a private 32-bit Wine for the 32-bit programs"

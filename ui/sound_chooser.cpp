@@ -8,6 +8,7 @@
 #include <string>
 
 #include "notify/alerts.h"
+#include "platform/unicode.h"
 #include "ui/form1.h"
 
 namespace harkwell::ui::form1 {
@@ -25,15 +26,6 @@ struct CommonDialog {
   wchar_t fileName[kFileNameCapacity] = {};
 };
 CommonDialog cdlgMain;
-
-std::string ToUtf8(const wchar_t* text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return {};
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), bytes, nullptr, nullptr);
-  utf8.resize(static_cast<size_t>(bytes) - 1);  // drop the NUL the conversion wrote
-  return utf8;
-}
 
 // Shows the dialog and sets `path` from its outcome: the chosen file, empty on
 // cancel, unchanged on a failure. The dialog's wide API lets any file name through; the path is kept
@@ -53,7 +45,8 @@ void ChooseSound(std::string& path) {
   dialog.lpstrDefExt = cdlgMain.defaultExtension;
   dialog.Flags = kDialogFlags;
   if (GetOpenFileNameW(&dialog)) {
-    path = ToUtf8(cdlgMain.fileName);
+    // A name the program cannot keep as UTF-8 is no sound it could play.
+    path = platform::Utf16ToUtf8(reinterpret_cast<const char16_t*>(cdlgMain.fileName)).value_or("");
     return;
   }
 

@@ -1,0 +1,72 @@
+// The command line a shortcut starts Harkwell with, and the UTF-16 to UTF-8
+// conversion its paths go through.
+#include "ui/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/unicode.h"
+
+namespace harkwell::ui {
+namespace {
+
+using Arguments = std::vector<std::u16string>;
+
+// Files that exist: these names, found in C:\s.
+CommandLine Parse(const Arguments& arguments) {
+  return ParseCommandLine(arguments, [](const std::u16string& path) -> std::optional<std::u16string> {
+    if (path != u"a.wav" && path != u"b.wav" && path != u"\u0437\u0432.wav") return std::nullopt;
+    return u"C:\\s\\" + path;
+  });
+}
+
+TEST(CommandLine, OptionsInAnyCaseAndEitherPrefixApplyAndTheLastRepeatWins) {
+  const CommandLine plain = Parse({});
+  EXPECT_EQ(plain.kind, StartKind::kRun);
+  EXPECT_FALSE(plain.options.joinSoundPath || plain.options.leaveSoundPath || plain.options.flashJoin ||
+               plain.options.flashLeave || plain.options.begin || plain.options.tray);
+
+  const CommandLine all = Parse({u"-JOIN", u"a.wav", u"/FlashLeave", u"/begin", u"-Tray", u"/join",
+                                 u"\u0437\u0432.wav", u"/leave", u"b.wav", u"-flashjoin"});
+  ASSERT_EQ(all.kind, StartKind::kRun);
+  EXPECT_EQ(all.options.joinSoundPath, "C:\\s\\\xD0\xB7\xD0\xB2.wav");
+  EXPECT_EQ(all.options.leaveSoundPath, "C:\\s\\b.wav");
+  EXPECT_TRUE(all.options.flashJoin && all.options.flashLeave && all.options.begin && all.options.tray);
+}
+
+TEST(CommandLine, TheFirstBadArgumentIsNamedAndHelpComesBeforeEverything) {
+  const struct {
+    Arguments arguments;
+    std::u16string firstLine;
+  } bad[] = {
+      {{u"/begin", u"/bogus", u"/join"}, u"\"/bogus\" is not an option of Harkwell."},
+      {{u"tray"}, u"\"tray\" is not an option of Harkwell."},
+      {{u"/tray", u"/leave"}, u"\"/leave\" needs the path of a WAV file after it."},
+      {{u"/join", u"missing.wav", u"/x"}, u"\"missing.wav\" names no file that can be opened."},
+      {{u"/join", u"/begin"}, u"\"/begin\" names no file that can be opened."},
+      {{u"/leave", u"a\xD800.wav"}, u"\"a\xD800.wav\" names no file that can be opened."},
+  };
+  for (const auto& [arguments, firstLine] : bad) {
+    const CommandLine parsed = Parse(arguments);
+    EXPECT_EQ(parsed.kind, StartKind::kShowError);
+    EXPECT_EQ(parsed.message.substr(0, parsed.message.find(u'\n')), firstLine);
+    EXPECT_NE(parsed.message.find(u"/flashleave"), std::u16string::npos);  // the usage follows
+  }
+  for (const Arguments& help : {Arguments{u"/bogus", u"-?"}, Arguments{u"/join", u"missing.wav", u"/?"}}) {
+    const CommandLine parsed = Parse(help);
+    EXPECT_EQ(parsed.kind, StartKind::kShowUsage);
+    EXPECT_EQ(parsed.message.rfind(u"Usage:", 0), 0u);
+  }
+}
+
+TEST(Utf16ToUtf8, EncodesEveryLengthAndRefusesLoneSurrogates) {
+  EXPECT_EQ(platform::Utf16ToUtf8(u"a\u00E9\u0437\u30B5\U0001F3B5"),
+            "a\xC3\xA9\xD0\xB7\xE3\x82\xB5\xF0\x9F\x8E\xB5");
+  for (const std::u16string lone : {u"\xD800", u"x\xDC00y", u"\xDBFFz"}) {
+    EXPECT_FALSE(platform::Utf16ToUtf8(lone));
+  }
+}
+
+}  // namespace
+}  // namespace harkwell::ui

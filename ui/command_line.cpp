@@ -1,0 +1,124 @@
+#include "ui/command_line.h"
+
+#include <array>
+
+#include "platform/unicode.h"
+
+namespace harkwell::ui {
+namespace {
+
+constexpr char16_t kUsage[] =
+    u"Usage: Harkwell.exe [options]\n"
+    u"\n"
+    u"/join PATH\tPlay (join) with the WAV file PATH\n"
+    u"/leave PATH\tPlay (leave) with the WAV file PATH\n"
+    u"/flashjoin\tFlash JJ2 Window on join\n"
+    u"/flashleave\tFlash JJ2 Window on leave\n"
+    u"/begin\t\tBegin Monitoring at once\n"
+    u"/tray\t\tstart in the notification area\n"
+    u"/?\t\tshow this help\n"
+    u"\n"
+    u"Options may start with - as well as /. A relative PATH is looked for in the current folder, "
+    u"then in Harkwell's own folder.\n"
+    u"Example: Harkwell.exe /join sounds\\join.wav /leave sounds\\leave.wav /begin /tray";
+
+enum class Option { kJoin, kLeave, kFlashJoin, kFlashLeave, kBegin, kTray, kHelp, kUnknown };
+
+struct OptionName {
+  std::u16string_view name;
+  Option option;
+};
+constexpr std::array kOptions{
+    OptionName{u"join", Option::kJoin},
+    OptionName{u"leave", Option::kLeave},
+    OptionName{u"flashjoin", Option::kFlashJoin},
+    OptionName{u"flashleave", Option::kFlashLeave},
+    OptionName{u"begin", Option::kBegin},
+    OptionName{u"tray", Option::kTray},
+    OptionName{u"?", Option::kHelp},
+};
+
+bool SameIgnoringAsciiCase(std::u16string_view text, std::u16string_view lowercase) {
+  if (text.size() != lowercase.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i] >= u'A' && text[i] <= u'Z' ? static_cast<char16_t>(text[i] + 32) : text[i];
+    if (c != lowercase[i]) return false;
+  }
+  return true;
+}
+
+Option Recognise(std::u16string_view argument) {
+  if (argument.empty() || (argument[0] != u'/' && argument[0] != u'-')) return Option::kUnknown;
+  for (const OptionName& entry : kOptions) {
+    if (SameIgnoringAsciiCase(argument.substr(1), entry.name)) return entry.option;
+  }
+  return Option::kUnknown;
+}
+
+std::u16string Quoted(std::u16string_view argument) {
+  std::u16string quoted;
+  quoted.reserve(argument.size() + 2);
+  quoted += u'"';
+  quoted += argument;
+  quoted += u'"';
+  return quoted;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(std::span<const std::u16string> arguments, const FindSoundFile& find) {
+  StartOptions options;
+  std::u16string firstError;
+  bool help = false;
+  auto fail = [&](std::u16string error) {
+    if (firstError.empty()) firstError = std::move(error);
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const Option option = Recognise(arguments[i]);
+    switch (option) {
+      case Option::kJoin:
+      case Option::kLeave: {
+        if (i + 1 == arguments.size()) {
+          fail(Quoted(arguments[i]) + u" needs the path of a WAV file after it.");
+          break;
+        }
+        const std::u16string& path = arguments[++i];
+        // A path the program could not keep as UTF-8 names no file it could play.
+        std::optional<std::string> found;
+        if (platform::Utf16ToUtf8(path)) {
+          if (const std::optional<std::u16string> absolute = find(path))
+            found = platform::Utf16ToUtf8(*absolute);
+        }
+        if (!found) {
+          fail(Quoted(path) + u" names no file that can be opened.");
+          break;
+        }
+        (option == Option::kJoin ? options.joinSoundPath : options.leaveSoundPath) = std::move(found);
+        break;
+      }
+      case Option::kFlashJoin:
+        options.flashJoin = true;
+        break;
+      case Option::kFlashLeave:
+        options.flashLeave = true;
+        break;
+      case Option::kBegin:
+        options.begin = true;
+        break;
+      case Option::kTray:
+        options.tray = true;
+        break;
+      case Option::kHelp:
+        help = true;
+        break;
+      case Option::kUnknown:
+        fail(Quoted(arguments[i]) + u" is not an option of Harkwell.");
+        break;
+    }
+  }
+  if (help) return {StartKind::kShowUsage, {}, kUsage};
+  if (!firstError.empty()) return {StartKind::kShowError, {}, firstError + u"\n\n" + kUsage};
+  return {StartKind::kRun, std::move(options), {}};
+}
+
+}  // namespace harkwell::ui

@@ -3,17 +3,19 @@
 
 Usage: check-package.py [DIST_FOLDER]   (default: dist)
 
-For each zip: the members, the machine type, the version resource (fixed part
+For each zip: the members, the two sounds (plain PCM WAVs), the machine type, the version resource (fixed part
 and strings), the manifest and the imported DLLs of the Harkwell.exe stored in
 it; then SHA256SUMS against the zips. Prints a table; exits 1 on any failure.
 Debian's python (/usr/bin/python3) is the one with python3-pefile.
 """
 
 import hashlib
+import io
 import os
 import re
 import subprocess
 import sys
+import wave
 import xml.etree.ElementTree as ElementTree
 import zipfile
 from pathlib import Path
@@ -29,7 +31,8 @@ except ImportError:
     import pefile
 
 MACHINES = {"win64": (0x8664, "x86_64"), "win32": (0x14C, "i386")}
-MEMBERS = {"Harkwell.exe", "README.txt", "LICENSE"}
+MEMBERS = {"Harkwell.exe", "README.txt", "LICENSE", "sounds/join.wav", "sounds/leave.wav"}
+SOUNDS = ("sounds/join.wav", "sounds/leave.wav")
 # Windows' own DLLs. Anything else (libstdc++-6.dll, libwinpthread-1.dll, ...)
 # would be missing on the player's machine.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "comctl32.dll",
@@ -85,6 +88,14 @@ def imported_dlls(pe):
     return sorted({entry.dll.decode() for entry in entries}, key=str.lower)
 
 
+def sound_summary(data):
+    """'<channels>ch <rate> Hz <bits>-bit PCM, <seconds> s' of a plain PCM WAV, or what is wrong with it."""
+    with wave.open(io.BytesIO(data)) as sound:  # refuses anything but PCM
+        seconds = sound.getnframes() / sound.getframerate()
+        return (f"{sound.getnchannels()}ch {sound.getframerate()} Hz {8 * sound.getsampwidth()}-bit PCM, "
+                + ("under 0.5 s" if seconds < 0.5 else f"{seconds:.2f} s"))
+
+
 def main(argv):
     dist = Path(argv[1] if len(argv) > 1 else ROOT / "dist")
     major, minor, revision = project_version()
@@ -102,6 +113,12 @@ def main(argv):
             broken = archive.testzip()
             rows.append((name, "members", " ".join(sorted(MEMBERS)),
                          " ".join(sorted(members)) + (f" (bad CRC: {broken})" if broken else "")))
+            for sound in SOUNDS:
+                try:
+                    found = sound_summary(archive.read(sound))
+                except (KeyError, wave.Error, EOFError) as error:
+                    found = f"not a PCM WAV ({error})"
+                rows.append((name, sound, "1ch 22050 Hz 16-bit PCM, under 0.5 s", found))
             if "Harkwell.exe" not in members:
                 continue
             pe = pefile.PE(data=archive.read("Harkwell.exe"))

@@ -44,6 +44,8 @@ for flavour, build in (("win64", "package-x64"), ("win32", "package-x86")):
         ("Harkwell.exe", open(f"build/{build}/bin/Harkwell.exe", "rb").read(), 0o755),
         ("README.txt", crlf("packaging/README.txt"), 0o644),
         ("LICENSE", crlf("LICENSE"), 0o644),
+        ("sounds/join.wav", open(f"build/{build}/bin/sounds/join.wav", "rb").read(), 0o644),
+        ("sounds/leave.wav", open(f"build/{build}/bin/sounds/leave.wav", "rb").read(), 0o644),
     ]
     with zipfile.ZipFile(f"dist/Harkwell-{version}-{flavour}.zip", "w") as archive:
         for name, data, mode in entries:

@@ -29,13 +29,27 @@ shoot() {  # shoot NAME WINDOW: the window's area of the screen, as a PNG
   echo "  saved $shots/$1.png"
 }
 
+# Without a display of your own there is no sound card either: the sounds go
+# to a file, so that Harkwell finds a wave device as it would on a player's PC.
+harkwell_home=$HOME
+if [ "$interactive" = 0 ]; then
+  harkwell_home=$PWD/build/demo-home
+  mkdir -p "$harkwell_home"
+  echo "pcm.!default { type file slave.pcm \"null\" file \"$harkwell_home/played.raw\" format \"raw\" }" \
+    >"$harkwell_home/.asoundrc"
+fi
+
 wine "$bin/simgame.exe" --demo &
-wine "$bin/Harkwell.exe" &
+driver wait-game  # Harkwell begins at once, so the game comes first
+# Set up as a player's shortcut would: the bundled sounds, both flashes, and
+# monitoring begun at once.
+HOME=$harkwell_home wine "$bin/Harkwell.exe" /join 'sounds\join.wav' /leave 'sounds\leave.wav' \
+  /flashjoin /flashleave /begin &
 harkwell=$!
 driver wait-windows
 
-echo "Harkwell is running beside the simulated game. Starting monitoring..."
-driver begin
+echo "Harkwell is running beside the simulated game, started monitoring by its command line..."
+driver wait-monitoring
 shoot main-window main
 echo "Waiting for the first announcement in the game's title..."
 echo "  game title: $(driver wait-announcement 30 | tr -d '\r')"

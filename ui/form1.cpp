@@ -85,7 +85,12 @@ bool IsTicked(int id) { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == B
 
 std::uint8_t CheckValue(int id) { return IsTicked(id) ? 1 : 0; }
 
-void ShowFailure(const char* text) { MessageBoxA(state.window.get(), text, kMessageTitle, kMessageStyle); }
+void ShowFailure(const char* text) {
+  // Only a Begin given on the command line can fail while the window is in
+  // the tray: the box is to be seen in front of the window.
+  if (!IsWindowVisible(state.window.get())) RestoreFromTray(state.window.get());
+  MessageBoxA(state.window.get(), text, kMessageTitle, kMessageStyle);
+}
 
 // The group box is the parent of most settings, but a button control neither
 // passes its children's notifications on nor paints its inside; forward the
@@ -259,7 +264,7 @@ LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-HWND Create(HINSTANCE instance, int dpi) {
+HWND Create(HINSTANCE instance, int dpi, bool minimised) {
   state.dpi = dpi;
   WNDCLASSEXA windowClass = WindowClass(instance, WindowProc, kForm1Class);
   // The class icons are shared resources: Windows keeps them for the process.
@@ -272,8 +277,32 @@ HWND Create(HINSTANCE instance, int dpi) {
   if (RegisterClassExA(&windowClass) == 0) return nullptr;
 
   const SIZE size = WindowSizeForClient(kClientWidth, kClientHeight, kStyle, 0, dpi);
-  return CreateWindowExA(0, kForm1Class, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
-                         nullptr, nullptr, instance, nullptr);
+  return CreateWindowExA(0, kForm1Class, kCaption, kStyle | (minimised ? WS_MINIMIZE : 0), CW_USEDEFAULT,
+                         CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+}
+
+void Start(const StartOptions& options, int showCommand) {
+  HWND form = state.window.get();
+  auto tick = [](int id) { SendMessageA(Control(id), BM_SETCHECK, BST_CHECKED, 0); };
+  // A path given becomes the sound as a choice in the dialog would, with its
+  // Play box ticked; the dialog's own file name stays as it is.
+  if (options.joinSoundPath) {
+    alertSettings.joinSoundPath = *options.joinSoundPath;
+    tick(kChkPlayJoin);
+  }
+  if (options.leaveSoundPath) {
+    alertSettings.leaveSoundPath = *options.leaveSoundPath;
+    tick(kChkPlayLeave);
+  }
+  if (options.flashJoin) tick(kChkFlashJoin);
+  if (options.flashLeave) tick(kChkFlashLeave);
+  if (options.tray) {
+    Form_Resize(form);  // created minimised and never shown: straight to the tray
+  } else {
+    ShowWindow(form, showCommand);
+    UpdateWindow(form);
+  }
+  if (options.begin) OnCommand(MAKEWPARAM(kCmdBegin, BN_CLICKED));
 }
 
 HWND Window() { return state.window.get(); }

@@ -5,10 +5,16 @@
 
 #include <windows.h>
 
+#include "ui/command_line.h"
+
 namespace harkwell::ui::form1 {
 
-// Registers the window class and creates the window, not yet shown.
-HWND Create(HINSTANCE instance, int dpi);
+// Registers the window class and creates the window, not yet shown; with
+// `minimised`, already minimised, so that it can go to the tray unseen.
+HWND Create(HINSTANCE instance, int dpi, bool minimised);
+// Applies the start-up options through the controls' own handlers, then
+// shows the window as `showCommand` says, or puts it in the tray.
+void Start(const StartOptions& options, int showCommand);
 // The window, or nullptr before it is created and after it is destroyed.
 HWND Window();
 // One of its controls by id, on the window or inside the group box.
@@ -22,6 +28,8 @@ void cmdSoundLeave_Click();
 void Form_Resize(HWND form);
 void Form_MouseDown(HWND form, int button, int shift, int x, int y);
 void Form_Unload(HWND form);
+// The window back from the tray, in its normal state and in front.
+void RestoreFromTray(HWND form);
 // The notification area was re-created (Explorer restarted): put our icon back.
 void TaskbarCreated(HWND form);
 

@@ -5,12 +5,29 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <iterator>
+#include <string>
+
+#include "ui/about_texts.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
+#include "ui/start.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  using harkwell::ui::StartKind;
+  harkwell::ui::CommandLine commandLine = harkwell::ui::ReadCommandLine();
+  if (commandLine.kind != StartKind::kRun) {
+    const bool usage = commandLine.kind == StartKind::kShowUsage;
+    const std::wstring title(std::begin(harkwell::ui::kApplicationTitle),
+                             std::end(harkwell::ui::kApplicationTitle) - 1);
+    MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(commandLine.message.c_str()), title.c_str(),
+                MB_OK | (usage ? MB_ICONINFORMATION : MB_ICONERROR));
+    if (usage) return 0;
+    commandLine.options = {};  // a plain start after a bad command line
+  }
+
   // The open-file dialog hosts shell components, which need COM on this thread.
   const HRESULT ole = OleInitialize(nullptr);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
@@ -18,10 +35,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
   const int dpi = harkwell::ui::ScreenDpi();
   harkwell::ui::form2::Register(instance, dpi);
-  HWND form = harkwell::ui::form1::Create(instance, dpi);
+  HWND form = harkwell::ui::form1::Create(instance, dpi, commandLine.options.tray);
   if (form == nullptr) return 1;
-  ShowWindow(form, showCommand);
-  UpdateWindow(form);
+  harkwell::ui::form1::Start(commandLine.options, showCommand);
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

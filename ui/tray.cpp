@@ -48,18 +48,20 @@ void FillTrayIconData(HWND form) {
   std::memcpy(trayIconData.szTip, caption, std::strlen(caption) + 1);
 }
 
-void ShowRestored(HWND form) {
+// Hidden without an icon, the window could never be reached again. An icon
+// already there (added as the window was created minimised) will do.
+void AddIconOrShowWindow(HWND form) {
+  if (!Shell_NotifyIconA(NIM_ADD, &trayIconData) && !Shell_NotifyIconA(NIM_MODIFY, &trayIconData))
+    RestoreFromTray(form);
+}
+
+}  // namespace
+
+void RestoreFromTray(HWND form) {
   ShowWindow(form, SW_RESTORE);  // Form_Resize runs and removes the icon
   ShowWindow(form, SW_SHOW);
   SetForegroundWindow(form);
 }
-
-// Hidden without an icon, the window could never be reached again.
-void AddIconOrShowWindow(HWND form) {
-  if (!Shell_NotifyIconA(NIM_ADD, &trayIconData)) ShowRestored(form);
-}
-
-}  // namespace
 
 void Form_Resize(HWND form) {
   if (IsIconic(form)) {
@@ -72,7 +74,7 @@ void Form_Resize(HWND form) {
 }
 
 void Form_MouseDown(HWND form, int /*button*/, int /*shift*/, int x, int /*y*/) {
-  if (x == kTrayDoubleClick) ShowRestored(form);
+  if (x == kTrayDoubleClick) RestoreFromTray(form);
 }
 
 void Form_Unload(HWND /*form*/) {

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/unicode.h"
 #include "tests/wav_writer.h"
 #include "tools/simgame/simgame_protocol.h"
 #include "ui/control_ids.h"
@@ -103,12 +104,14 @@ std::string ProgramDirectory() {
 }
 
 std::string Utf8(const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return {};
-  std::string utf8(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
-  utf8.resize(static_cast<std::size_t>(bytes) - 1);
-  return utf8;
+  return platform::Utf16ToUtf8(std::u16string(text.begin(), text.end())).value_or("");
+}
+
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
+      CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size()))));
+  return wide;
 }
 
 std::wstring TempFolder(const std::wstring& name) {
@@ -140,13 +143,14 @@ HANDLE ChildrenJob() {
 
 }  // namespace
 
-bool Process::Start(std::string commandLine) {
+bool Process::Start(const std::wstring& commandLine, const std::wstring& folder) {
   Kill();
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                      nullptr, &startup, &info)) {
+  std::wstring writable = commandLine;  // CreateProcessW may write into it
+  if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return false;
   }
   if (ChildrenJob() != nullptr) AssignProcessToJobObject(ChildrenJob(), info.hProcess);
@@ -182,7 +186,7 @@ void Process::Kill() {
 // ---------------------------------------------------------------- Game
 
 bool Game::Start(const std::string& arguments, const std::string& exe) {
-  if (!process_.Start("\"" + exe + "\" " + arguments)) return false;
+  if (!process_.Start(Wide("\"" + exe + "\" " + arguments))) return false;
   return WaitFor([&] { return (window_ = FindProcessWindow(process_.Id(), kGameWindowClass)) != nullptr; });
 }
 
@@ -226,10 +230,18 @@ std::vector<std::string> Game::TitlesOverTicks(int ticks) const {
 // ---------------------------------------------------------------- Harkwell
 
 bool Harkwell::Start(const std::string& exe) {
-  if (!process_.Start("\"" + exe + "\"")) return false;
+  return process_.Start(Wide("\"" + exe + "\"")) && WaitForMain();
+}
+
+bool Harkwell::Launch(const std::wstring& arguments, const std::wstring& folder) {
+  form1_ = nullptr;
+  return process_.Start(L"\"" + Wide(ProgramDirectory()) + L"Harkwell.exe\" " + arguments, folder);
+}
+
+bool Harkwell::WaitForMain(bool shown) {
   return WaitFor([&] {
     form1_ = FindProcessWindow(process_.Id(), ui::kForm1Class);
-    return form1_ != nullptr && IsWindowVisible(form1_);
+    return form1_ != nullptr && (IsWindowVisible(form1_) != FALSE) == shown;
   });
 }
 
@@ -256,6 +268,8 @@ void Harkwell::Click(int id) const { PostMessageA(Control(id), BM_CLICK, 0, 0); 
 void Harkwell::Tick(int id, bool ticked) const {
   SendBounded(Control(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED);
 }
+
+bool Harkwell::IsTicked(int id) const { return SendBounded(Control(id), BM_GETCHECK) == BST_CHECKED; }
 
 bool Harkwell::Flush() const {
   // Posted messages of one thread are handled in order, so once a check box
@@ -288,9 +302,11 @@ std::string Harkwell::ClickBegin() const {
     box = FindProcessWindow(ProcessId(), "#32770", "Harkwell");
     return (box != nullptr && IsWindowVisible(box)) || Caption(ui::kCmdBegin) != before;
   });
-  if (box == nullptr) return {};
-  char text[512] = {};
-  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  return box != nullptr ? CloseMessageBox(box) : std::string();
+}
+
+std::string Harkwell::CloseMessageBox(HWND box) {
+  const std::string text = WindowText(GetDlgItem(box, 0xFFFF));
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   WaitFor([&] { return !IsWindow(box); });
   return text;

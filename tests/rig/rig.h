@@ -32,6 +32,7 @@ bool Answers(HWND window, std::chrono::milliseconds timeout = 5s);
 
 std::string ProgramDirectory();  // this program's folder, with a trailing backslash
 std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& text);         // from the ANSI code page
 std::wstring TempFolder(const std::wstring& name);  // made if missing, trailing backslash
 
 inline void CloseOwnedHandle(HANDLE handle) { CloseHandle(handle); }
@@ -45,7 +46,8 @@ class Process {
   Process& operator=(const Process&) = delete;
   ~Process() { Kill(); }
 
-  bool Start(std::string commandLine);
+  // `folder` is the new process's current folder; empty: this one's.
+  bool Start(const std::wstring& commandLine, const std::wstring& folder = {});
   bool Open(DWORD id);  // one started by someone else
   bool Running() const;
   bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
@@ -98,12 +100,17 @@ class Game {
 class Harkwell {
  public:
   bool Start(const std::string& exe = ProgramDirectory() + "Harkwell.exe");
+  // Starts this folder's Harkwell.exe with a command line as a shortcut gives
+  // it, in `folder`, and returns at once: it may show a box before its window.
+  bool Launch(const std::wstring& arguments, const std::wstring& folder = {});
+  // Waits for the main window: shown, or with `shown` false, made but hidden.
+  bool WaitForMain(bool shown = true);
   bool Find(std::chrono::milliseconds timeout = 30s);  // one started by someone else
   // Closes the main window as its close box does and waits for the program to end.
   bool Exit();
 
   HWND Form1() const { return form1_; }
-  DWORD ProcessId() const { return ProcessOf(form1_); }
+  DWORD ProcessId() const { return process_.Id() != 0 ? process_.Id() : ProcessOf(form1_); }
   Process& OwnProcess() { return process_; }
   bool Running() const { return IsWindow(form1_) != FALSE; }
   HWND Control(int id) const;
@@ -111,6 +118,7 @@ class Harkwell {
   // Posted, never sent: a button that opens a modal box would block a sender.
   void Click(int id) const;
   void Tick(int id, bool ticked) const;
+  bool IsTicked(int id) const;
   // Returns once every message posted to Harkwell before it has been handled.
   bool Flush() const;
 
@@ -120,6 +128,10 @@ class Harkwell {
   // Clicks Begin/Stop and returns the text of the message box it shows, after
   // closing the box; empty when none appeared before the caption changed.
   std::string ClickBegin() const;
+  // Harkwell's message box, once it shows, or nullptr.
+  HWND WaitForMessageBox() const { return WaitForWindow("#32770", "Harkwell"); }
+  // The box's text, after pressing its OK.
+  static std::string CloseMessageBox(HWND box);
   // Types `path` into the Select Sound dialog opened by the button `id` and
   // confirms it; an empty path cancels. Returns the file name the dialog was
   // preset with, or "<no dialog>".

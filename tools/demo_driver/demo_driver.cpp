@@ -1,5 +1,5 @@
-// Drives Harkwell beside the simulated game for the demo: presses its buttons,
-// waits for an announcement in the game's title and tells where each window is,
+// Drives Harkwell beside the simulated game for the demo: waits for it to
+// monitor, presses its buttons, waits for an announcement in the game's title and tells where each window is,
 // so that the demo script can take its screenshots.
 #include <windows.h>
 
@@ -37,6 +37,9 @@ int Fail(const char* what) {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "wait-game") {
+    return WaitForWindow(GameWindow, 30) != nullptr ? 0 : Fail("the simulated game did not open its window");
+  }
   if (command == "wait-windows") {
     HWND game = WaitForWindow(GameWindow, 30);
     if (game == nullptr) return Fail("the simulated game did not open its window");
@@ -49,16 +52,12 @@ int main(int argc, char** argv) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
   }
-  if (command == "begin") {
-    Harkwell app;
-    if (!app.Find(0s)) return Fail("Harkwell is not running");
-    app.Tick(ui::kChkFlashJoin, true);
-    app.Tick(ui::kChkFlashLeave, true);
-    const std::string failure = app.ClickBegin();
-    if (!failure.empty() || app.Caption(ui::kCmdBegin) != "&Stop Monitoring")
-      return Fail("monitoring did not start");
-    app.OwnProcess().Release();  // Harkwell runs on for the demo
-    return 0;
+  if (command == "wait-monitoring") {
+    HWND main = MainWindow();
+    const bool monitoring = main != nullptr && WaitFor([&] {
+                              return WindowText(ControlOf(main, ui::kCmdBegin)) == "&Stop Monitoring";
+                            });
+    return monitoring ? 0 : Fail("monitoring did not start");
   }
   if (command == "wait-announcement") {
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
@@ -99,7 +98,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::fprintf(stderr,
-               "usage: demo_driver wait-windows | begin | wait-announcement [SECONDS] | title | about | exit"
+               "usage: demo_driver wait-game | wait-windows | wait-monitoring | wait-announcement [SECONDS] "
+               "| title | about | exit"
                " | rect main|about|game\n");
   return 2;
 }

@@ -1,0 +1,113 @@
+// Harkwell started from a shortcut's command line: the options applied as the
+// controls would apply them, the tray without a glimpse of the window, and
+// bad arguments named in a box before a plain start.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/rig/rig.h"
+#include "ui/control_ids.h"
+
+namespace harkwell::rig {
+namespace {
+
+constexpr TestSound kJoinSound{0x2468, 250};
+constexpr char kNoGame[] = "This program requires JJ2 to be running.";
+
+class StartOptions : public testing::Test {
+ protected:
+  void SetUp() override { ForgetPlayedSounds(); }
+  void TearDown() override {
+    if (app.Running()) {
+      EXPECT_TRUE(app.Exit());
+    }
+  }
+  Harkwell app;
+  Game game;
+};
+
+TEST_F(StartOptions, AJoinSoundFromACyrillicPathFlashOnLeaveAndBeginSetUpTheWindowAndPlay) {
+  ASSERT_TRUE(game.Start());
+  const std::wstring folder = TempFolder(L"harkwell-options");
+  WriteFile(folder + L"\x0437\x0432\x0443\x043A.wav", WaveFile(kJoinSound));
+  // The join sound relative to the start folder, the leave sound to Harkwell's own.
+  ASSERT_TRUE(app.Launch(
+      L"/JOIN \"\x0437\x0432\x0443\x043A.wav\" -flashleave /leave sounds\\leave.wav /begin", folder));
+  ASSERT_TRUE(app.WaitForMain());
+  EXPECT_TRUE(WaitFor([&] { return app.Caption(ui::kCmdBegin) == "&Stop Monitoring"; }));
+  EXPECT_TRUE(app.IsTicked(ui::kChkPlayJoin) && app.IsTicked(ui::kChkPlayLeave) &&
+              app.IsTicked(ui::kChkFlashLeave));
+  EXPECT_FALSE(app.IsTicked(ui::kChkFlashJoin));
+
+  ASSERT_TRUE(game.Command("join 3 Jazz") && game.WaitForTitle("Jazz has joined"));
+  EXPECT_TRUE(PlayedExactly({kJoinSound})) << Describe(PlayedSounds());
+  ASSERT_TRUE(game.Command("leave 3") && game.WaitForTitle("Jazz has left"));
+  // The bundled leave sound, all its samples: the file less its 44-byte header.
+  WIN32_FILE_ATTRIBUTE_DATA bundled{};
+  ASSERT_TRUE(GetFileAttributesExA((ProgramDirectory() + "sounds\\leave.wav").c_str(), GetFileExInfoStandard,
+                                   &bundled));
+  EXPECT_TRUE(WaitFor([&] {
+    const std::vector<PlayedSound> played = PlayedSounds();
+    return played.size() == 2 && played[1].bytes == bundled.nFileSizeLow - 44;
+  })) << Describe(PlayedSounds());
+}
+
+TEST_F(StartOptions, TrayAndBeginMonitorUnseenUntilTheIconIsDoubleClicked) {
+  ASSERT_TRUE(game.Start());
+  const long ticksBefore = game.TitleWrites();
+  ASSERT_TRUE(app.Launch(L"/tray /begin"));
+  // From its start until it has ticked twice, the window is looked at as
+  // often as this thread can: it is never visible, not even for a moment.
+  bool seen = false;
+  for (int look = 1; look < 1'000'000 && (look % 64 != 0 || game.TitleWrites() < ticksBefore + 2); ++look) {
+    HWND form = FindProcessWindow(app.ProcessId(), ui::kForm1Class);
+    seen |= form != nullptr && IsWindowVisible(form);
+  }
+  EXPECT_FALSE(seen);
+  ASSERT_TRUE(app.WaitForMain(false));
+  EXPECT_TRUE(TrayIconExists(app.Form1()));
+  EXPECT_TRUE(game.WaitTicks(2));
+
+  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
+  EXPECT_FALSE(IsIconic(app.Form1()));
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+}
+
+TEST_F(StartOptions, BeginWithoutAGameShowsTheWindowAndItsMessageThenStaysOff) {
+  ASSERT_TRUE(app.Launch(L"/tray /begin"));
+  HWND box = app.WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(app.WaitForMain());  // out of the tray, to be seen behind the box
+  EXPECT_EQ(Harkwell::CloseMessageBox(box), kNoGame);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Begin Monitoring");
+}
+
+TEST_F(StartOptions, ABadArgumentIsNamedThenThePlainWindowOpensAndHelpOnlyHelps) {
+  for (const auto& [arguments, firstLine] :
+       {std::pair{L"/flashjoin /bogus /begin", "\"/bogus\" is not an option of Harkwell."},
+        std::pair{L"/begin /join nowhere.wav", "\"nowhere.wav\" names no file that can be opened."}}) {
+    ASSERT_TRUE(app.Launch(arguments));
+    HWND box = app.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    const std::string text = Harkwell::CloseMessageBox(box);
+    EXPECT_EQ(text.substr(0, text.find('\n')), firstLine);
+    EXPECT_NE(text.find("Usage:"), std::string::npos);
+    ASSERT_TRUE(app.WaitForMain());
+    EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Begin Monitoring");
+    EXPECT_FALSE(app.IsTicked(ui::kChkFlashJoin) || app.IsTicked(ui::kChkPlayJoin));
+    EXPECT_TRUE(app.Exit());
+  }
+
+  ASSERT_TRUE(app.Launch(L"/begin -? /bogus"));
+  HWND box = app.WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(Harkwell::CloseMessageBox(box).rfind("Usage:", 0), 0u);
+  EXPECT_TRUE(app.OwnProcess().WaitForExit());
+  EXPECT_EQ(FindProcessWindow(app.ProcessId(), ui::kForm1Class), nullptr);
+}
+
+}  // namespace
+}  // namespace harkwell::rig

@@ -57,7 +57,8 @@ void CheckTick(std::uint8_t layout) {
 
   MonitorTick();
 
-  Require(game.readLog.size() <= 32 + 32 * 1349, "reads of one tick within the bound");
+  Require(static_cast<long>(game.readLog.size()) <= RosterReads(kSlotCount, kMaxNameLength),
+          "reads of one tick within the bound");
   Require(titleCountdown >= 0 && titleCountdown <= kAnnouncementTicks, "countdown within 0..16");
   // The tick's first write: the game's title, or an announcement not yet taken.
   std::vector<std::string> titles;

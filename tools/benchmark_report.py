@@ -100,11 +100,6 @@ def memory_kib(pid, key):
     return 0
 
 
-# Reads per tick: one per occupancy byte, one per name byte and one per
-# terminating zero. The full game's names are "Player1000000NN", 15 bytes.
-READS_PER_TICK = {"empty": 32 + 32, "full": 32 + 32 * 16}
-
-
 def wait_for_processes(names):
     for _ in range(100):
         pids = linux_processes()
@@ -145,13 +140,14 @@ def process_figures(exe):
             figures["startup_ms"] = float(words[1])
             pids = wait_for_processes(("harkwell", "wineserver", "simgame"))
         elif key == "PHASE":
+            # The driver says each phase's reads per tick, as the monitor defines them.
             phase, ticks = words[1], int(words[3])
             if words[2] == "BEGIN":
-                marks[phase] = (sample("harkwell", "wineserver"), ticks)
+                marks[phase] = (sample("harkwell", "wineserver"), ticks, int(words[4]))
             else:
-                (start, ticks_before), end = marks[phase], sample("harkwell", "wineserver")
+                (start, ticks_before, reads_per_tick), end = marks[phase], sample("harkwell", "wineserver")
                 wall = end[0] - start[0]
-                reads_per_second = (ticks - ticks_before) * READS_PER_TICK[phase] / wall
+                reads_per_second = (ticks - ticks_before) * reads_per_tick / wall
                 figures["cpu"][phase] = {"own": (end[1] - start[1]) / wall * 100,
                                          "server": (end[2] - start[2]) / wall * 100,
                                          "ticks_per_second": (ticks - ticks_before) / wall,
@@ -272,7 +268,7 @@ def main():
                      f"{r['allocs']:.0f} |")
     lines += [
         "",
-        "Reads per tick are 32 + Σ(name length + 1): one per occupancy byte, one per name byte and one per "
+        "Reads per tick are as the monitor counts them (`RosterReads`): one per occupancy byte, one per name byte and one per "
         "terminating zero. The zero-cost column reads from a flat array, so it is the monitor's own work.",
         "",
         "## One tick under Wine (simulated game in its own process, the real Win32 layer)",

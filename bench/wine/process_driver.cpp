@@ -13,6 +13,7 @@
 #include <string>
 
 #include "monitor/game_facts.h"
+#include "monitor/roster.h"
 #include "tests/rig/process_counters.h"
 #include "tests/rig/rig.h"
 #include "ui/control_ids.h"
@@ -58,9 +59,9 @@ void Counters(HANDLE harkwell, DWORD processId, const char* when) {
 }
 
 // A phase of steady monitoring: its CPU time is read outside, between the
-// marks; the game's clock says how many ticks it held.
-void Phase(const rig::Game& game, const char* name, int seconds) {
-  Say("PHASE %s BEGIN %ld", name, game.TitleWrites());
+// marks; the game's clock says how many ticks it held, each of `reads` reads.
+void Phase(const rig::Game& game, const char* name, int seconds, long reads) {
+  Say("PHASE %s BEGIN %ld %ld", name, game.TitleWrites(), reads);
   Sleep(static_cast<DWORD>(seconds) * 1000);
   Say("PHASE %s END %ld", name, game.TitleWrites());
 }
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
     return Fail("monitoring did not start");
   }
   if (!game.WaitTicks(2)) return Fail("no ticks");
-  Phase(game, "empty", phaseSeconds);
+  Phase(game, "empty", phaseSeconds, RosterReads(0, 0));
   Counters(harkwell.get(), app.ProcessId(), "empty");
 
   // Every slot taken, with 15-byte names: the first join is announced, the
@@ -113,7 +114,7 @@ int main(int argc, char** argv) {
   if (!game.WaitForTitle("Player100000001 has joined") || !game.WaitForTitle(kGameTitle)) {
     return Fail("the full game was not announced");
   }
-  Phase(game, "full", phaseSeconds);
+  Phase(game, "full", phaseSeconds, RosterReads(kSlotCount, std::string("Player100000001").size()));
   Counters(harkwell.get(), app.ProcessId(), "full");
   for (int slot = 1; slot <= kSlotCount; ++slot) game.Command("leave " + std::to_string(slot));
   if (!game.WaitForTitle("Player100000001 has left")) return Fail("the empty game was not announced");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "monitor/attach.h"
+#include "monitor/roster.h"
 #include "monitor/tick.h"
 #include "tests/rig/rig.h"
 
@@ -88,9 +89,9 @@ int main(int argc, char** argv) {
     const double titleMicroseconds =
         MicrosecondsPerCall(20, [&] { platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle); });
     const double tickMicroseconds = MicrosecondsPerCall(std::max(1, ticks / 5), MonitorTick);
-    const int reads = kSlotCount + shape.players * (shape.nameBytes + 1) + (kSlotCount - shape.players);
+    const long reads = RosterReads(shape.players, static_cast<std::size_t>(shape.nameBytes));
     const double floor = reads * readMicroseconds + titleMicroseconds;  // one title write a quiet tick
-    std::printf("%8d %10d %10d %12.1f %12.0f %12.0f %12.0f %14.3f\n", shape.players, shape.nameBytes, reads,
+    std::printf("%8d %10d %10ld %12.1f %12.0f %12.0f %12.0f %14.3f\n", shape.players, shape.nameBytes, reads,
                 readMicroseconds, titleMicroseconds, tickMicroseconds, floor, tickMicroseconds / floor);
     json += std::string(&shape == shapes ? "" : ", ") + "{\"players\": " + std::to_string(shape.players) +
             ", \"name_bytes\": " + std::to_string(shape.nameBytes) + ", \"reads\": " + std::to_string(reads) +

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Checks the release zips that tools/package.sh wrote, from inside the zips.
 
-Usage: check-package.py [DIST_FOLDER]   (default: dist)
+Usage: check-package.py [DIST_FOLDER [VERSION_FILE]]
+  (defaults: dist, and build/package-x64/version.txt, which the build writes:
+  the version, then its short form)
 
 For each zip: the members, the two sounds (plain PCM WAVs), the machine type, the version resource (fixed part
 and strings), the manifest and the imported DLLs of the Harkwell.exe stored in
@@ -12,7 +14,6 @@ Debian's python (/usr/bin/python3) is the one with python3-pefile.
 import hashlib
 import io
 import os
-import re
 import subprocess
 import sys
 import wave
@@ -37,12 +38,6 @@ SOUNDS = ("sounds/join.wav", "sounds/leave.wav")
 # would be missing on the player's machine.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "comctl32.dll",
                "comdlg32.dll", "shell32.dll", "ole32.dll", "winmm.dll"}
-
-
-def project_version():
-    text = (ROOT / "CMakeLists.txt").read_text()
-    return tuple(int(n) for n in re.search(r"^project\(Harkwell VERSION (\d+)\.(\d+)\.(\d+)", text,
-                                           re.M).groups())
 
 
 def version_resource(pe):
@@ -98,9 +93,9 @@ def sound_summary(data):
 
 def main(argv):
     dist = Path(argv[1] if len(argv) > 1 else ROOT / "dist")
-    major, minor, revision = project_version()
-    version = f"{major}.{minor}.{revision}"
-    fixed, short = f"{version}.0", f"{major}.{minor:02d}"  # 1.1.0 -> 1.1.0.0 and "1.01"
+    version_file = Path(argv[2] if len(argv) > 2 else ROOT / "build/package-x64/version.txt")
+    version, short = version_file.read_text().split()
+    fixed = f"{version}.0"
     rows = []  # (zip, what, expected, found)
 
     for flavour, (machine, machine_name) in MACHINES.items():

@@ -9,8 +9,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh python3-pefile
 
-version=$(sed -n 's/^project(Harkwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || { echo "no project version in CMakeLists.txt" >&2; exit 1; }
 # Every time written into the zips comes from the commit. Outside a git
 # checkout the caller must say it.
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
@@ -26,6 +24,8 @@ build() {  # build FOLDER TOOLCHAIN
 }
 build build/package-x64 cmake/mingw-x86_64.cmake
 build build/package-x86 cmake/mingw-i686.cmake
+# The version as the build wrote it, from the project's version.
+version=$(head -n 1 build/package-x64/version.txt)
 
 rm -rf dist
 mkdir dist
@@ -57,6 +57,6 @@ for flavour, build in (("win64", "package-x64"), ("win32", "package-x86")):
 PYTHON
 (cd dist && sha256sum "Harkwell-$version-win64.zip" "Harkwell-$version-win32.zip" >SHA256SUMS)
 
-tools/check-package.py dist
+tools/check-package.py dist build/package-x64/version.txt
 echo
 cat dist/SHA256SUMS

@@ -5,14 +5,13 @@
 # 32-bit programs.
 # Usage: wine-run.sh SESSION_DIR [--wine32] PROGRAM.exe [ARGS...]
 set -eu
-session=$1
+wine_session=$1
 shift
-if [ ! -f "$session/env" ]; then
-  echo "wine-run: no Wine session in $session (the wine_session_start test starts it)" >&2
+if [ ! -f "$wine_session/env" ]; then
+  echo "wine-run: no Wine session in $wine_session (the wine_session_start test starts it)" >&2
   exit 1
 fi
-. "$session/env"
-export DISPLAY WINEPREFIX="$session/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "$0")/wine-env.sh"
 if [ "${1:-}" = --wine32 ]; then
   shift
   exec "$(dirname "$0")/../tools/wine32.sh" "$@"

@@ -8,7 +8,8 @@ set -eu
 action=$1
 mkdir -p "$2"
 dir=$(cd "$2" && pwd)
-export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_session=$dir
+. "$(dirname "$0")/wine-env.sh"
 
 stop() {
   wineserver -k >/dev/null 2>&1 || true

@@ -12,6 +12,6 @@ if [ "${KEEP_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
   wine_session_display=$DISPLAY
 fi
 "$wine_session_script" start "$wine_session_dir" "$wine_session_display"
-. "$wine_session_dir/env"
-export DISPLAY WINEPREFIX="$wine_session_dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_session=$wine_session_dir
+. "$(dirname "$wine_session_script")/wine-env.sh"
 trap '"$wine_session_script" stop "$wine_session_dir"' EXIT

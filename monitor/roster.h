@@ -27,7 +27,8 @@ struct RosterSnapshot {
 // occupancy byte, and for each name one per byte and one for the zero that
 // ends it; a name that fills its record has no zero to read.
 constexpr long RosterReads(int namedSlots, std::size_t nameLength) {
-  const long perName = nameLength >= kMaxNameLength ? kMaxNameLength : static_cast<long>(nameLength) + 1;
+  const long perName =
+      nameLength >= kMaxNameLength ? static_cast<long>(kMaxNameLength) : static_cast<long>(nameLength) + 1;
   return kSlotCount + namedSlots * perName + (kSlotCount - namedSlots);
 }
 

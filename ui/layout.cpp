@@ -22,6 +22,7 @@ OwnedFont CreatePointFont(const char* face, int hundredthsOfPoint, int dpi, bool
   font.lfUnderline = underline ? TRUE : FALSE;
   font.lfCharSet = DEFAULT_CHARSET;
   font.lfQuality = DEFAULT_QUALITY;
+  // cppcheck-suppress lstrcpynACalled ; `face` is one of our own font names, never a pointer that could fault
   lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
   return OwnedFont(CreateFontIndirectA(&font));
 }

@@ -15,7 +15,8 @@
 #include "ui/layout.h"
 #include "ui/start.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+// Named as winbase.h declares it, so that both declarations agree.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
   using harkwell::ui::StartKind;
   harkwell::ui::CommandLine commandLine = harkwell::ui::ReadCommandLine();
   if (commandLine.kind != StartKind::kRun) {
@@ -34,10 +35,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   InitCommonControlsEx(&controls);
 
   const int dpi = harkwell::ui::ScreenDpi();
-  harkwell::ui::form2::Register(instance, dpi);
-  HWND form = harkwell::ui::form1::Create(instance, dpi, commandLine.options.tray);
+  harkwell::ui::form2::Register(hInstance, dpi);
+  HWND form = harkwell::ui::form1::Create(hInstance, dpi, commandLine.options.tray);
   if (form == nullptr) return 1;
-  harkwell::ui::form1::Start(commandLine.options, showCommand);
+  harkwell::ui::form1::Start(commandLine.options, nShowCmd);
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

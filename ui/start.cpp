@@ -33,7 +33,9 @@ std::optional<std::u16string> OpenableFullPath(const std::wstring& path) {
       CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const OwnedFile opened(file == INVALID_HANDLE_VALUE ? nullptr : file);
+  // cppcheck-suppress resourceLeak ; `opened` owns the handle, and closes it on this return and the next
   if (!opened) return std::nullopt;
+  // cppcheck-suppress resourceLeak ; closed by `opened`, as above
   return FromWide(full.c_str());
 }
 

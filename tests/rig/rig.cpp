@@ -117,7 +117,7 @@ std::wstring Wide(const std::string& text) {
 std::wstring TempFolder(const std::wstring& name) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + name + L"\\";
+  std::wstring folder = std::wstring(temp) + name + L"\\";
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
 }
@@ -306,7 +306,7 @@ std::string Harkwell::ClickBegin() const {
 }
 
 std::string Harkwell::CloseMessageBox(HWND box) {
-  const std::string text = WindowText(GetDlgItem(box, 0xFFFF));
+  std::string text = WindowText(GetDlgItem(box, 0xFFFF));
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   WaitFor([&] { return !IsWindow(box); });
   return text;

@@ -154,7 +154,7 @@ bool TrayIconExists(HWND form1);
 struct TestSound {
   std::uint16_t value;
   unsigned milliseconds;
-  std::size_t Bytes() const { return 22050u * milliseconds / 1000u * 2u; }
+  std::size_t Bytes() const { return std::size_t{22050} * milliseconds / 1000 * 2; }
 };
 std::string WaveFile(TestSound sound);
 void WriteFile(const std::wstring& path, const std::string& bytes);

@@ -7,6 +7,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ python3 googletest libgtest-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
+  clang-tidy cppcheck gcovr
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 fonts-wine fonts-liberation xvfb x11-utils xdotool imagemagick
   "$@"  # extra packages a caller needs

@@ -7,9 +7,12 @@
 
 #include <array>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/rig/rig.h"
+#include "ui/about_texts.h"
 #include "ui/control_ids.h"
 
 namespace harkwell::rig {
@@ -159,6 +162,14 @@ TEST_F(Window, KeyboardFocusStartsOnBeginAndTabFollowsTheDesignedOrder) {
     PressKey(app, VK_TAB);
     EXPECT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(id); }, 3s)) << "expected control " << id;
   }
+
+  // The focus moved to a control by name, and Enter on a check box presses nothing.
+  PostMessageA(app.Form1(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.Control(ui::kChkFlashJoin)), TRUE);
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kChkFlashJoin); }));
+  PressKey(app, VK_RETURN);
+  ASSERT_TRUE(app.Flush());
+  EXPECT_EQ(app.WaitForWindow("#32770", "Harkwell", 500ms), nullptr);
+  EXPECT_EQ(FocusOf(app), app.Control(ui::kChkFlashJoin));
 }
 
 TEST_F(Window, KeyboardAccessKeysAndEnterPressButtonsButEscapeDoesNothing) {
@@ -229,6 +240,53 @@ TEST_F(Window, AboutOpensOnceAndIsBuiltAfreshAfterClosing) {
   // Ending the program takes the About window with it.
   EXPECT_TRUE(app.Exit());
   EXPECT_FALSE(IsWindow(again));
+}
+
+TEST_F(Window, AboutLinksShowAHandOpenTheirTargetsAndKeepTheFocusOnClose) {
+  // For this test the shell opens web and mail targets by writing them to a
+  // file; the handlers it had are put back at the end.
+  const std::wstring opened = TempFolder(L"harkwell-links") + L"opened.txt";
+  DeleteFileW(opened.c_str());
+  const std::wstring command = L"cmd.exe /c echo %1>>\"" + opened + L"\"";
+  const std::array<const wchar_t*, 2> handlers{L"https\\shell\\open\\command",
+                                               L"mailto\\shell\\open\\command"};
+  std::array<std::wstring, 2> before;
+  for (std::size_t i = 0; i < handlers.size(); ++i) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    RegGetValueW(HKEY_CLASSES_ROOT, handlers[i], nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
+    before[i] = value;
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, handlers[i], nullptr, REG_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  }
+  app.Click(ui::kCmdAbout);
+  HWND about = app.WaitForWindow(ui::kForm2Class);
+  ASSERT_NE(about, nullptr);
+  for (int link : {ui::kForm2Label4, ui::kForm2Label5}) {
+    HWND label = GetDlgItem(about, link);
+    EXPECT_TRUE(SendMessageA(about, WM_SETCURSOR, reinterpret_cast<WPARAM>(label), HTCLIENT));
+    PostMessageA(about, WM_COMMAND, MAKEWPARAM(link, STN_CLICKED), reinterpret_cast<LPARAM>(label));
+    EXPECT_TRUE(app.Flush());
+  }
+  EXPECT_FALSE(SendMessageA(about, WM_SETCURSOR,
+                            reinterpret_cast<WPARAM>(GetDlgItem(about, ui::kForm2Label3)), HTCLIENT));
+  std::string targets;
+  EXPECT_TRUE(WaitFor([&] {
+    std::ifstream file(opened.c_str());
+    targets.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return targets.find(ui::kSiteTarget) != std::string::npos &&
+           targets.find(ui::kEmailTarget) != std::string::npos;
+  })) << targets;
+  for (std::size_t i = 0; i < handlers.size(); ++i) {
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, handlers[i], nullptr, REG_SZ, before[i].c_str(),
+                    static_cast<DWORD>((before[i].size() + 1) * sizeof(wchar_t)));
+  }
+  EXPECT_TRUE(IsWindow(about));
+
+  // Tab keeps the focus on Close, the only control that takes it.
+  PostMessageA(about, WM_NEXTDLGCTL, 0, 0);
+  ASSERT_TRUE(app.Flush());
+  EXPECT_EQ(FocusOf(app), GetDlgItem(about, ui::kCommand1));
 }
 
 TEST_F(Window, AboutCloseWhileTheMainWindowIsInTheTrayOnlyClosesIt) {

@@ -15,9 +15,8 @@ void TitleTick() {
       announcementToRetry.reset();
     return;
   }
-  // The announcement's time is over, shown or not; an idle write that fails
-  // needs nothing, as the next tick writes it again.
-  announcementToRetry.reset();
+  // The countdown is over: an idle write that fails needs nothing, as the next
+  // tick writes it again, and an announcement never taken is written no more.
   platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle);
 }
 

@@ -21,8 +21,8 @@ TEST_F(ChangeDetectionTest, SumsAndChangedSlotCoverTheWholeByteRange) {
   RosterSnapshot full;
   full.occupancy.fill(255);
   EXPECT_EQ(SumOccupancy(full), 32 * 255);
-  EXPECT_EQ(FindChangedSlot(full, full), -1);
   RosterSnapshot other = full;
+  EXPECT_EQ(FindChangedSlot(full, other), -1);  // equal rosters, and nothing read past them
   other.occupancy[31] = 254;
   EXPECT_EQ(FindChangedSlot(full, other), 32);
 }

@@ -7,6 +7,9 @@ namespace {
 using TitleTest = MonitorTest;
 using AlertTest = MonitorTest;
 
+// The countdown as the program starts, read before any test changes it.
+const int countdownAtStart = titleCountdown;
+
 TEST_F(TitleTest, CleaningRemovesOnlyBarsAndSectionSigns) {
   EXPECT_EQ(CleanPlayerName("|1Jo"), "1Jo");
   EXPECT_EQ(CleanPlayerName("|\xA7|\xA7"), "");
@@ -16,8 +19,9 @@ TEST_F(TitleTest, CleaningRemovesOnlyBarsAndSectionSigns) {
 
 TEST_F(TitleTest, AnnouncementShowsForSixteenTicksThenTheGameTitleReturns) {
   AttachToGame();
+  titleCountdown = countdownAtStart;  // as a fresh program starts
   MonitorTick();
-  EXPECT_EQ(game().title, kGameTitle);  // the first tick puts the title back
+  EXPECT_EQ(game().titlesSet, std::vector<std::string>{kGameTitle});  // the first tick puts the title back
   Join(1, "|1Jo");
   MonitorTick();
   EXPECT_EQ(game().title, "1Jo has joined");
@@ -51,14 +55,14 @@ TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken
   AttachToGame();
   MonitorTick();
   Join(1, "Jazz");
-  game().titleWritesToMiss = 2;  // the game is busy for the tick's title and announcement
+  game().titleWritesToMiss = 3;  // the game is busy for the tick's title, the announcement and its retry
   MonitorTick();
   EXPECT_EQ(game().title, kGameTitle);
-  Join(2, "Lori");  // a join in the tick of the retry comes after it
+  Join(2, "Lori");  // a join in the tick of the retry comes after it, and replaces it
   game().titlesSet.clear();
   MonitorTick();
   EXPECT_EQ(game().titlesSet, (Titles{"Jazz has joined", "Lori has joined"}));
-  Ticks(16);  // both taken: nothing more until the countdown is over
+  Ticks(16);  // nothing more until the countdown is over
   EXPECT_EQ(game().titlesSet.size(), 2u);
   MonitorTick();
   EXPECT_EQ(game().title, kGameTitle);
@@ -80,6 +84,13 @@ TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken
   game().titlesSet.clear();
   Ticks(17);
   EXPECT_EQ(game().titlesSet, Titles{kGameTitle});
+
+  // Taken on its second retry: written no more after that.
+  game().titleWritesToMiss = 3;
+  Join(3, "Spaz");
+  game().titlesSet.clear();
+  Ticks(4);
+  EXPECT_EQ(game().titlesSet, (Titles{kGameTitle, "Spaz has joined", "Spaz has joined", "Spaz has joined"}));
 }
 
 TEST_F(TitleTest, NameMadeOnlyOfRemovedCharactersLeavesTheLeadingBlank) {

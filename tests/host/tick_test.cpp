@@ -77,7 +77,7 @@ TEST_F(TickTest, GameExitingAtAnyReadGivesEachPlayerAtMostOneLeaveWithTheirWhole
 
 TEST_F(TickTest, EachTickReadsEveryOccupancyByteAndEveryNameWithItsTerminatorOnce) {
   for (int players : {0, 8, 32}) {
-    for (int nameLength : {0, 16, 64}) {
+    for (int nameLength : {0, 16, 64, static_cast<int>(kMaxNameLength)}) {
       SetUp();
       for (int slot = 1; slot <= players; ++slot) Join(slot, std::string(nameLength, 'n'));
       AttachToGame();

@@ -67,6 +67,9 @@ TEST(WaveFile, OrdinaryFormatsAreFoundByReadingOnlyTheirHeaders) {
       {"8-bit PCM", Format(1, 1, 22050, 8), ""},
       {"16-bit PCM stereo", Format(1, 2, 44100, 16), ""},
       {"24-bit PCM, 6 channels", Format(1, 6, 48000, 24), ""},
+      {"PCM, the most channels", Format(1, 32, 8000, 8), ""},
+      {"PCM, the fewest bytes a second", Format(1, 1, 3, 8), ""},
+      {"PCM, the most bytes a second", Format(1, 2, 1 << 24, 16), ""},
       {"32-bit PCM with a zero extra size", Format(1, 1, 8000, 32, std::string(2, '\0')), ""},
       {"float", Format(3, 2, 44100, 32, std::string(2, '\0')), ""},
       {"float in a 16-byte chunk", Format(3, 1, 44100, 32), Format(3, 1, 44100, 32, std::string(2, '\0'))},
@@ -80,7 +83,7 @@ TEST(WaveFile, OrdinaryFormatsAreFoundByReadingOnlyTheirHeaders) {
     FileReader reader{
         Riff({Chunk("LIST", "INFOxxxx"), Chunk("fmt ", c.format), Chunk("data", "", c.dataSize)},
              4 + 16 + 8 + c.format.size() + c.format.size() % 2 + 8 + c.dataSize)};
-    reader.size += c.dataSize;
+    reader.size += c.dataSize + 10;  // and bytes past the end the RIFF chunk claims
     const std::optional<WaveChunks> chunks = FindWaveChunks(reader.size, reader.Reader());
     ASSERT_TRUE(chunks);
     const std::string& expected = c.expected.empty() ? c.format : c.expected;
@@ -89,6 +92,13 @@ TEST(WaveFile, OrdinaryFormatsAreFoundByReadingOnlyTheirHeaders) {
     EXPECT_EQ(chunks->dataSize, c.dataSize);
     EXPECT_LE(reader.bytesAsked, 4096u);
   }
+
+  // The largest extra size, and a byte beyond it that is not part of the format.
+  const std::string largest =
+      Format(2, 1, 22050, 4, std::string("\xFF\xFF", 2) + std::string(0x10000, 'x'), 512);
+  const std::optional<WaveChunks> chunks = Find(Riff({Chunk("fmt ", largest), Chunk("data", kSamples)}));
+  ASSERT_TRUE(chunks);
+  EXPECT_EQ(std::string(chunks->format.begin(), chunks->format.end()), largest.substr(0, 18 + 0xFFFF));
 }
 
 TEST(WaveFile, PlaysTheSamplesTheFileHoldsWhateverItsHeaderClaims) {
@@ -100,20 +110,30 @@ TEST(WaveFile, PlaysTheSamplesTheFileHoldsWhateverItsHeaderClaims) {
   EXPECT_EQ(Played(claims), kSamples);
   claims.pop_back();
   EXPECT_EQ(Played(claims), kSamples.substr(1));
+  claims.resize(claims.size() - 999);
+  EXPECT_EQ(Played(claims), "");
 
   // Other chunks around them, and odd sizes with their pad bytes.
   const std::string odd(999, 0x11);
-  EXPECT_EQ(Played(Riff({Chunk("LIST", "abc"), Chunk("fmt ", Format(1, 1, 22050, 8)), Chunk("cue ", "x"),
+  const std::string oddFormat = Format(2, 1, 22050, 4, std::string("\x01\x00\x07", 3), 512);
+  EXPECT_EQ(Played(Riff({Chunk("LIST", "abc"), Chunk("fmt ", oddFormat), Chunk("cue ", "x"),
                          Chunk("data", odd), Chunk("LIST", "y")})),
             odd);
 
   // The first fmt and data count, and nothing past the end the RIFF chunk claims.
-  std::string trailing = Riff({format, Chunk("data", kSamples)});
+  std::string trailing = Riff({format, Chunk("data", kSamples, 2000)});
   trailing += Chunk("data", "zz");
   EXPECT_EQ(Played(trailing), kSamples);
 
-  // Samples too many to copy into memory, or gone by the time they are read.
-  WaveChunks chunks{{}, 44, kMaxInMemorySoundBytes + 1};
+  // As many samples as are copied into memory, every size whole to its top
+  // byte; one more are too many, or gone by the time they are read.
+  WaveChunks chunks{{}, 44, kMaxInMemorySoundBytes};
+  const std::optional<std::vector<std::uint8_t>> most =
+      BuildPlayableWave(chunks, FileReader{"", 1u << 30}.Reader());
+  ASSERT_TRUE(most);
+  EXPECT_EQ(std::string(most->begin(), most->begin() + 28),
+            Riff({Chunk("fmt ", ""), Chunk("data", "", kMaxInMemorySoundBytes)}, most->size() - 8));
+  chunks.dataSize = kMaxInMemorySoundBytes + 1;
   EXPECT_FALSE(BuildPlayableWave(chunks, FileReader{"", 1u << 30}.Reader()));
   chunks.dataSize = 100;
   EXPECT_FALSE(BuildPlayableWave(chunks, FileReader{"", 50}.Reader()));
@@ -124,10 +144,18 @@ TEST(WaveFile, RefusesWhatWinmmCannotPlaySafely) {
   const std::string format = Chunk("fmt ", Format(1, 1, 22050, 16));
   std::string avi = Riff({format, data});
   avi.replace(8, 4, "AVI ");
+  std::string rifx = Riff({format, data});
+  rifx[3] = 'X';
+  const auto afterEmptyChunks = [&](int count) {
+    std::string chunks = format;
+    for (int i = 0; i < count; ++i) chunks += Chunk("junk", "");
+    return Riff({chunks, data});
+  };
   const std::vector<std::pair<const char*, std::string>> refused{
       {"empty", ""},
       {"text", "This is no WAV."},
       {"RIFF of another kind", avi},
+      {"big-endian RIFX", rifx},
       {"no fmt", Riff({data})},
       {"no data", Riff({format})},
       {"data only before fmt, where winmm does not look", Riff({data, format})},
@@ -135,20 +163,19 @@ TEST(WaveFile, RefusesWhatWinmmCannotPlaySafely) {
       {"fmt too short", Riff({Chunk("fmt ", std::string(14, 1)), data})},
       {"fmt past the RIFF end", Riff({format, data}, 4 + 10)},
       {"no channels", Riff({Chunk("fmt ", Format(1, 0, 22050, 16, "", 2)), data})},
-      {"too many channels", Riff({Chunk("fmt ", Format(1, 200, 22050, 16)), data})},
-      {"no block size", Riff({Chunk("fmt ", Format(1, 1, 22050, 16, "", 0)), data})},
+      {"too many channels", Riff({Chunk("fmt ", Format(1, 33, 22050, 16)), data})},
+      {"no block size", Riff({Chunk("fmt ", Format(1, 1, 22050, 16).replace(12, 1, 1, '\0')), data})},
+      {"too few bytes a second", Riff({Chunk("fmt ", Format(1, 1, 2, 8)), data})},
+      {"too many bytes a second", Riff({Chunk("fmt ", Format(1, 1, (1 << 26) + 1, 8)), data})},
       {"not PCM, cut inside the extra size",
        Riff({Chunk("fmt ", Format(3, 1, 44100, 32, std::string(1, 0))), data})},
-      {"not PCM, extra bytes missing",
-       Riff({Chunk("fmt ", Format(2, 1, 22050, 4, std::string("\x20\0", 2), 512)), data})},
-      {"chunks without end before the data",
-       [&] {
-         std::string many = format;
-         for (int i = 0; i < 1100; ++i) many += Chunk("junk", "");
-         return Riff({many, data});
-       }()},
+      {"not PCM, an extra byte missing",
+       Riff({Chunk("fmt ", Format(2, 1, 22050, 4, std::string("\x20\0", 2) + std::string(31, 1), 512)),
+             data})},
+      {"data past the 1024th chunk", afterEmptyChunks(1023)},
   };
   for (const auto& [what, file] : refused) EXPECT_FALSE(Find(file)) << what;
+  EXPECT_TRUE(Find(afterEmptyChunks(1022)));
 }
 
 }  // namespace

@@ -1,34 +1,68 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds everything and runs every test: the
-# formatting, the host tests, the fuzzers, the Windows tests under Wine (ctest
-# starts its own Xvfb and Wine session), and the release zips built twice to
-# show they are reproducible.
+# formatting; the host tests and the fuzz corpora replayed; the fuzzers, the
+# static analyzers and a sample of planted faults, at low priority beside the
+# Windows tests under Wine (ctest starts its own Xvfb and Wine session), which
+# wait on the game's ticks far more than they compute; the coverage of all of
+# it; and the release zips built twice to show they are reproducible.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
+start=$(date +%s)
+elapsed() { echo "   ($(($(date +%s) - start)) s)"; }
 
 echo "== Formatting"
 find monitor notify platform ui tests tools bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
   xargs -0 clang-format --dry-run -Werror
 
+# The host and 64-bit trees are the instrumented ones: their tests are the
+# coverage's. The 32-bit tree is only run, beside them, all four ways.
 jobs=$(nproc)
-tools/configure.sh host
+tools/configure.sh host -DHARKWELL_COVERAGE=ON
 cmake --build build/host -j "$jobs"
 tools/configure.sh x86
 cmake --build build/x86 -j "$jobs"
-# The 64-bit tree tests its programs beside the 32-bit tree's, all four ways.
-tools/configure.sh x64 -DHARKWELL_I686_BIN="$PWD/build/x86/bin"
+tools/configure.sh x64 -DHARKWELL_COVERAGE=ON -DHARKWELL_I686_BIN="$PWD/build/x86/bin"
 cmake --build build/x64 -j "$jobs"
+elapsed
 
-echo "== Host tests"
+echo "== Host tests, and the fuzz corpora replayed"
 ctest --test-dir build/host --output-on-failure
+elapsed
 
-echo "== Fuzzing the roster reader, change detection, the sound-file check and the command line"
-tools/run-fuzz.sh
+logs=build/ci-logs
+rm -rf "$logs"
+mkdir -p "$logs"
+echo "== In the background, at low priority: fuzzing, static analysis, planted faults (logs in $logs)"
+(
+  nice -n 19 tools/run-fuzz.sh >"$logs/fuzz.log" 2>&1 && echo ok >"$logs/fuzz.ok"
+  nice -n 19 tools/static-analysis.sh >"$logs/analysis.log" 2>&1 && echo ok >"$logs/analysis.ok"
+  nice -n 19 tools/mutate.py --sample 24 --seed 1 >"$logs/mutants.log" 2>&1 && echo ok >"$logs/mutants.ok"
+) &
+background=$!
 
 echo "== Windows tests under Wine, with a private 32-bit Wine for the 32-bit programs"
 tools/setup-i686.sh
 ctest --test-dir build/x64 --output-on-failure
+elapsed
+
+echo "== Fuzzing, static analysis and planted faults"
+wait "$background" || true
+failed=0
+for step in fuzz analysis mutants; do
+  if [ -f "$logs/$step.ok" ]; then
+    grep -E '^(roster|wave|command_line): Done|^clang-tidy:|^cppcheck:|^mutants:' "$logs/$step.log" || true
+  else
+    echo "-- $step FAILED; the end of $logs/$step.log:"
+    tail -40 "$logs/$step.log"
+    failed=1
+  fi
+done
+[ "$failed" = 0 ]
+elapsed
+
+echo "== Coverage of the product code by the host, fuzz-corpus and Windows tests"
+tools/coverage.sh build/host build/x64
 
 echo "== Release zips: built twice from clean clones, compared, checked from inside"
 tools/check-reproducible.sh
@@ -39,3 +73,4 @@ for flavour in win64 win32; do
 done
 HARKWELL_WIN64_EXE="$PWD/build/release/win64/Harkwell.exe" HARKWELL_WIN32_EXE="$PWD/build/release/win32/Harkwell.exe" \
   ctest --test-dir build/x64 -R architectures --output-on-failure
+elapsed

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <mmsystem.h>
 
-#include <thread>
-
 #include "tests/rig/beside_game.h"
 
 namespace harkwell::rig {
@@ -66,10 +64,9 @@ TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
   ASSERT_EQ(app.ClickBegin(), "");             // Stop
   ASSERT_EQ(app.Caption(ui::kCmdBegin), kBegin);
   // A running monitor would put the title back within a tick. A stopped one
-  // makes no ticks, so there is no event to wait for: a second is four.
+  // makes no ticks to count, so the wait for a change is four intervals long.
   SetWindowTextA(game.Window(), "untouched");
-  std::this_thread::sleep_for(1s);
-  EXPECT_EQ(game.Title(), "untouched");
+  EXPECT_FALSE(WaitFor([&] { return game.Title() != "untouched"; }, 1s));
 
   // A restarted game is a new window and process; the next Begin finds them.
   // The kept roster still has Jazz, so the empty new game first reads as his leave.

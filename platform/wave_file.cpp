@@ -79,8 +79,9 @@ std::optional<WaveChunks> FindWaveChunks(std::uint64_t fileSize, const ReadAt& r
       !HasId(riff, 8, "WAVE")) {
     return std::nullopt;
   }
-  // Chunks beyond the end the RIFF chunk claims are not part of the sound.
-  const std::uint64_t end = std::min<std::uint64_t>(fileSize, 8 + Read32(riff, 4));
+  // Chunks beyond the end the RIFF chunk claims are not part of the sound. The
+  // sum is 64-bit: streaming writers leave the size at its largest.
+  const std::uint64_t end = std::min<std::uint64_t>(fileSize, kChunkHeaderSize + Read32(riff, 4));
   WaveChunks found;
   bool haveFormat = false;
   // Every step moves at least one chunk header on, so the walk ends.

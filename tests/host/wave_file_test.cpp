@@ -112,6 +112,9 @@ TEST(WaveFile, PlaysTheSamplesTheFileHoldsWhateverItsHeaderClaims) {
   EXPECT_EQ(Played(claims), kSamples.substr(1));
   claims.resize(claims.size() - 999);
   EXPECT_EQ(Played(claims), "");
+  // A streaming writer's RIFF size, left at its largest.
+  for (const std::uint32_t largest : {0xFFFFFFF8u, 0xFFFFFFFFu})
+    EXPECT_EQ(Played(Riff({format, Chunk("data", kSamples)}, largest)), kSamples);
 
   // Other chunks around them, and odd sizes with their pad bytes.
   const std::string odd(999, 0x11);

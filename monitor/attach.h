@@ -11,8 +11,13 @@ namespace harkwell {
 struct GameAttachment {
   platform::WindowHandle gameWindow = 0;
   std::uint32_t gameProcessId = 0;
-  platform::ProcessHandle gameProcess = 0;  // 0 when opening failed
+  // 0 when opening failed, and while monitoring waits for a game to start.
+  platform::ProcessHandle gameProcess = 0;
   std::uint8_t layoutIndex = 0;
+  // The process the kept roster was read from. Ids are reused, so its start
+  // time tells a restarted game from the same one.
+  std::uint32_t rosterProcessId = 0;
+  std::uint64_t rosterProcessStart = 0;
 };
 
 extern GameAttachment gameAttachment;
@@ -21,11 +26,27 @@ extern GameAttachment gameAttachment;
 inline constexpr std::uint32_t kGameProcessAccess = 0x1F0FFF;
 
 // Finds the game window, opens its process and probes the build. On failure
-// gameProcess is 0 and layoutIndex keeps its earlier value.
+// gameProcess is 0 and layoutIndex keeps its earlier value; gameProcessId is
+// not 0 when the game's window was found but its process could not be
+// opened. A game process other than the one the kept roster came from
+// starts from an empty roster.
 bool Attach();
 // Closes gameProcess; every field keeps its value.
 void Detach();
 // The layout index for the build marker byte; unknown builds use layout 0.
 std::uint8_t ProbeGameLayout(platform::ProcessHandle gameProcess);
+
+// Whether the attached game's process has ended. A failed read is no sign of
+// it: only the process itself says so.
+bool GameHasEnded();
+// Lets go of a game that has ended: its handle is closed and gameProcess is
+// 0, so that monitoring waits for the next game.
+void LetGoOfEndedGame();
+// Whether gameWindow is still the game's: a window of the game's class, of
+// the game's process. Window handles are reused once a window is gone.
+bool StillTheGameWindow();
+// The game's process may replace its window: looks for a window of the
+// game's class in that process and takes it. Returns whether one was found.
+bool FindGameWindowAgain();
 
 }  // namespace harkwell

@@ -1,8 +1,9 @@
-// Detects at most one join or leave per tick by comparing occupancy sums.
+// Detects the joins and leaves of a tick, slot by slot, against the roster
+// kept from earlier ticks.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <optional>
 
 #include "monitor/roster.h"
 
@@ -11,27 +12,32 @@ namespace harkwell {
 enum class EventKind : std::uint8_t { Join = 1, Leave = 2 };
 
 struct RosterEvent {
-  EventKind kind;
-  std::int16_t slot;         // 1..32: the lowest slot whose occupancy changed
-  const RosterNames* names;  // current names for a join, the kept ones for a leave
+  EventKind kind = EventKind::Join;
+  std::int16_t slot = 0;               // 1..32
+  const RosterNames* names = nullptr;  // current names for a join, the kept ones for a leave
 };
 
-// The roster as of the last tick. Its names change only on a tick that
-// reports an event, so a leaving player's name is still there.
+// Every event of one tick, in slot order.
+struct RosterEvents {
+  std::array<RosterEvent, kSlotCount> events{};
+  int count = 0;
+};
+
+// The roster as the announcements left it: each slot's occupancy as last
+// settled, and for an occupied slot the name its join was announced with, so
+// that its leave carries that name whatever the record holds by then.
 extern RosterSnapshot previousSnapshot;
 
-std::int16_t SumOccupancy(const RosterSnapshot& snapshot);
-// The first slot (1..32) whose occupancy differs, or -1 when none does.
-std::int16_t FindChangedSlot(const RosterSnapshot& a, const RosterSnapshot& b);
-void CopyOccupancy(RosterSnapshot& dest, const RosterSnapshot& src);
-// Every name of `src` but those a failed read cut short: a game that goes
-// away mid-read leaves the names kept before, so that a later leave never
-// carries an empty or half-read name.
-void CopyNames(RosterSnapshot& dest, const RosterSnapshot& src);
-
-// Compares `current` with previousSnapshot; changes neither.
-std::optional<RosterEvent> DetectChange(const RosterSnapshot& current);
-// Brings previousSnapshot up to date once the event (if any) has been handled.
-void CommitSnapshot(const RosterSnapshot& current, bool reported);
+// Compares `current` with previousSnapshot, slot by slot; changes neither. A
+// slot going from 0 to non-zero is a join, from non-zero to 0 a leave, and
+// any other change no event. A slot whose occupancy could not be read, or
+// that joins with a name a failed read cut short, gives nothing this tick.
+RosterEvents DetectChange(const RosterSnapshot& current);
+// Brings previousSnapshot up to date once the events have been handled. The
+// slots DetectChange passed over are left as they were, to be looked at again.
+void CommitSnapshot(const RosterSnapshot& current);
+// A leave for every player the kept roster holds, for a game that has ended.
+RosterEvents LeavesOfEveryone();
+bool HasEvent(const RosterEvents& events, EventKind kind);
 
 }  // namespace harkwell

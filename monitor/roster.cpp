@@ -27,10 +27,9 @@ bool ReadName(platform::ProcessHandle process, std::uint32_t address, std::strin
 RosterSnapshot ReadRoster(platform::ProcessHandle gameProcess, std::uint8_t layoutIndex) {
   RosterSnapshot snapshot;
   for (int slot = 1; slot <= kSlotCount; ++slot) {
-    // A fresh zero for every read: a failed read must not repeat an earlier byte.
-    std::uint8_t occupancy = 0;
-    platform::ReadProcessByte(gameProcess, OccupancyAddress(layoutIndex, slot), occupancy);
-    snapshot.occupancy[slot - 1] = occupancy;
+    // A failed read is no empty slot: the game may simply be going away.
+    snapshot.occupancyUnread[slot - 1] = !platform::ReadProcessByte(
+        gameProcess, OccupancyAddress(layoutIndex, slot), snapshot.occupancy[slot - 1]);
   }
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     snapshot.nameCutShort[slot - 1] =

@@ -18,6 +18,9 @@ using RosterNames = std::array<std::string, kSlotCount>;
 struct RosterSnapshot {
   std::array<std::uint8_t, kSlotCount> occupancy{};
   RosterNames names{};
+  // Occupancy bytes a failed read left unknown: nothing can be said of the
+  // slot this tick, so it is looked at again on the next.
+  std::array<bool, kSlotCount> occupancyUnread{};
   // Names a failed read cut short: what was read names nobody for certain.
   std::array<bool, kSlotCount> nameCutShort{};
 };
@@ -33,8 +36,8 @@ constexpr long RosterReads(int namedSlots, std::size_t nameLength) {
 }
 
 // Reads all 32 occupancy bytes, then all 32 names, one byte per platform read.
-// A failed read yields 0 for an occupancy byte, and ends a name and marks it
-// cut short.
+// A failed read marks an occupancy byte unread (and leaves it 0), and ends a
+// name and marks it cut short.
 RosterSnapshot ReadRoster(platform::ProcessHandle gameProcess, std::uint8_t layoutIndex);
 
 }  // namespace harkwell

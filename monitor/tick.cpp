@@ -7,17 +7,41 @@
 #include "notify/title.h"
 
 namespace harkwell {
+namespace {
 
-void MonitorTick() {
+// Everybody the kept roster holds has left with the game, each once.
+TickOutcome EndOfGame() {
+  const RosterEvents leaves = LeavesOfEveryone();
+  AnnounceGameEnd(leaves);
+  RaiseAlerts(leaves);
+  previousSnapshot = {};
+  LetGoOfEndedGame();
+  return TickOutcome::WaitingForGame;
+}
+
+// Attaching as Begin does, without its message: the next tick reads the game.
+TickOutcome LookForGame() {
+  if (Attach()) return TickOutcome::Watching;
+  return gameAttachment.gameProcessId != 0 ? TickOutcome::GameCannotBeOpened : TickOutcome::WaitingForGame;
+}
+
+}  // namespace
+
+TickOutcome MonitorTick() {
+  if (gameAttachment.gameProcess == 0) return LookForGame();
+  if (GameHasEnded()) return EndOfGame();
   TitleTick();
   const RosterSnapshot current = ReadRoster(gameAttachment.gameProcess, gameAttachment.layoutIndex);
-  const std::optional<RosterEvent> event = DetectChange(current);
-  if (event) {
-    // The event's names may be previousSnapshot's: announce before committing.
-    AnnounceInTitle(event->slot, event->kind, *event->names);
-    RaiseAlerts(event->kind);
+  // A game that ended during the reads: what they found is not trusted.
+  if (GameHasEnded()) return EndOfGame();
+  const RosterEvents events = DetectChange(current);
+  if (events.count > 0) {
+    // The events' names may be previousSnapshot's: announce before committing.
+    AnnounceInTitle(events);
+    RaiseAlerts(events);
   }
-  CommitSnapshot(current, event.has_value());
+  CommitSnapshot(current);
+  return TickOutcome::Watching;
 }
 
 }  // namespace harkwell

@@ -6,18 +6,17 @@ namespace harkwell {
 
 AlertSettings alertSettings;
 
-void RaiseAlerts(EventKind kind) {
+void RaiseAlerts(const RosterEvents& events) {
+  const bool joins = HasEvent(events, EventKind::Join);
+  const bool leaves = HasEvent(events, EventKind::Leave);
   // The sound starts before the flash.
-  switch (kind) {
-    case EventKind::Join:
-      if (alertSettings.playJoin == 1) platform::PlaySoundFile(alertSettings.joinSoundPath, kSoundFlags);
-      if (alertSettings.flashJoin == 1) FlashGameWindow(gameAttachment.gameWindow);
-      break;
-    case EventKind::Leave:
-      if (alertSettings.playLeave == 1) platform::PlaySoundFile(alertSettings.leaveSoundPath, kSoundFlags);
-      if (alertSettings.flashLeave == 1) FlashGameWindow(gameAttachment.gameWindow);
-      break;
+  if (joins && alertSettings.playJoin == 1) {
+    platform::PlaySoundFile(alertSettings.joinSoundPath, kSoundFlags);
+  } else if (leaves && alertSettings.playLeave == 1) {
+    platform::PlaySoundFile(alertSettings.leaveSoundPath, kSoundFlags);
   }
+  if ((joins && alertSettings.flashJoin == 1) || (leaves && alertSettings.flashLeave == 1))
+    FlashGameWindow(gameAttachment.gameWindow);
 }
 
 void FlashGameWindow(platform::WindowHandle window) {

@@ -1,4 +1,4 @@
-// Plays the chosen sound and flashes the game window for an event.
+// Plays the chosen sound and flashes the game window for a tick's events.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,10 @@ inline constexpr std::uint32_t kSoundFlags = 3;
 inline constexpr std::uint32_t kFlashAll = 3;  // FLASHW_ALL: caption and taskbar button
 inline constexpr std::uint32_t kFlashCount = 5;
 
-void RaiseAlerts(EventKind kind);
+// One sound and one flash for a tick's events: the join sound when the tick
+// has a join whose sound is on, otherwise the leave sound when it has a leave
+// whose sound is on; a flash when the flash of any kind it has is on.
+void RaiseAlerts(const RosterEvents& events);
 void FlashGameWindow(platform::WindowHandle window);
 
 }  // namespace harkwell

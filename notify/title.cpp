@@ -3,6 +3,28 @@
 #include "monitor/attach.h"
 
 namespace harkwell {
+namespace {
+
+// A write that fails because the window is no longer the game's sends the
+// search after the window the game replaced it with; later writes go there.
+bool WriteGameTitle(const char* title) {
+  if (platform::SetWindowTitle(gameAttachment.gameWindow, title)) return true;
+  if (!StillTheGameWindow()) FindGameWindowAgain();
+  return false;
+}
+
+std::string AnnouncementText(const RosterEvents& events) {
+  std::string message;
+  for (int i = 0; i < events.count; ++i) {
+    const RosterEvent& event = events.events[i];
+    if (i > 0) message += kEventSeparator;
+    message += CleanPlayerName((*event.names)[event.slot - 1]);
+    message += event.kind == EventKind::Join ? kJoinedSuffix : kLeftSuffix;
+  }
+  return message;
+}
+
+}  // namespace
 
 int titleCountdown = 0;
 std::optional<std::string> announcementToRetry;
@@ -10,22 +32,18 @@ std::optional<std::string> announcementToRetry;
 void TitleTick() {
   if (titleCountdown > 0) {
     --titleCountdown;
-    if (announcementToRetry &&
-        platform::SetWindowTitle(gameAttachment.gameWindow, announcementToRetry->c_str()))
-      announcementToRetry.reset();
+    if (announcementToRetry && WriteGameTitle(announcementToRetry->c_str())) announcementToRetry.reset();
     return;
   }
   // The countdown is over: an idle write that fails needs nothing, as the next
   // tick writes it again, and an announcement never taken is written no more.
-  platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle);
+  WriteGameTitle(kGameTitle);
 }
 
-void AnnounceInTitle(std::int16_t slot, EventKind kind, const RosterNames& names) {
-  if (slot < 1 || slot > kSlotCount) return;  // change detection never reports one
-  std::string message = CleanPlayerName(names[slot - 1]);
-  message += kind == EventKind::Join ? kJoinedSuffix : kLeftSuffix;
+void AnnounceInTitle(const RosterEvents& events) {
+  std::string message = AnnouncementText(events);
   titleCountdown = kAnnouncementTicks;
-  if (platform::SetWindowTitle(gameAttachment.gameWindow, message.c_str())) {
+  if (WriteGameTitle(message.c_str())) {
     announcementToRetry.reset();
   } else {
     announcementToRetry = std::move(message);
@@ -33,6 +51,17 @@ void AnnounceInTitle(std::int16_t slot, EventKind kind, const RosterNames& names
 }
 
 void DropAnnouncementRetry() { announcementToRetry.reset(); }
+
+void AnnounceGameEnd(const RosterEvents& leaves) {
+  if (leaves.count > 0) platform::SetWindowTitle(gameAttachment.gameWindow, AnnouncementText(leaves).c_str());
+  titleCountdown = 0;
+  announcementToRetry.reset();
+}
+
+void PutBackGameTitle() {
+  if (titleCountdown > 0 && StillTheGameWindow())
+    platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle);
+}
 
 std::string CleanPlayerName(std::string_view name) {
   std::string cleaned;

@@ -1,4 +1,4 @@
-// Announces joins and leaves in the game window's title for 16 ticks.
+// Announces a tick's joins and leaves in the game window's title for 16 ticks.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,7 @@ namespace harkwell {
 
 inline constexpr char kJoinedSuffix[] = " has joined";
 inline constexpr char kLeftSuffix[] = " has left";
+inline constexpr char kEventSeparator[] = ", ";  // between the events of one tick
 inline constexpr int kAnnouncementTicks = 16;
 
 // Ticks the current announcement still stays up.
@@ -24,12 +25,19 @@ extern std::optional<std::string> announcementToRetry;
 // Counts a showing announcement down, writing it again if the game has not
 // taken it yet, or puts the game's own title back.
 void TitleTick();
-// Shows "<cleaned name> has joined/left" for the full 16 ticks, replacing any
-// announcement still up or waiting to be written again.
-void AnnounceInTitle(std::int16_t slot, EventKind kind, const RosterNames& names);
+// Shows the tick's events as one title, "<cleaned name> has joined/left" for
+// each in slot order, separated by ", ", for the full 16 ticks, replacing
+// any announcement still up or waiting to be written again.
+void AnnounceInTitle(const RosterEvents& events);
 // Monitoring stops: an announcement not yet taken is dropped, so that it never
 // reaches a game attached later. The countdown itself stays where it is.
 void DropAnnouncementRetry();
+// The game has ended: its players' leaves are written once, as one title,
+// into a window that went with it, and no announcement stays up or waits.
+void AnnounceGameEnd(const RosterEvents& leaves);
+// Harkwell exits: an announcement still showing, frozen by Stop or not,
+// gives way to the game's own title, in a window that is still the game's.
+void PutBackGameTitle();
 // Removes '|' and the Windows-1252 section sign (0xA7), which the game uses
 // for colour codes, and keeps every other byte.
 std::string CleanPlayerName(std::string_view name);

@@ -18,11 +18,24 @@ WindowHandle FindTopLevelWindow(const char* className);
 // GetWindowThreadProcessId: the id of the process owning `window`, or 0.
 std::uint32_t WindowProcessId(WindowHandle window);
 
+// A top-level window of that class owned by `processId`, or 0.
+WindowHandle FindProcessWindow(const char* className, std::uint32_t processId);
+
+// Whether `window` exists, is of that class and is owned by `processId`.
+bool IsProcessWindow(WindowHandle window, const char* className, std::uint32_t processId);
+
 // OpenProcess: a process handle, or 0 on failure.
 ProcessHandle OpenProcessHandle(std::uint32_t access, bool inheritHandle, std::uint32_t processId);
 
 // CloseHandle on a handle from OpenProcessHandle.
 void CloseProcessHandle(ProcessHandle process);
+
+// Whether the process has ended (its handle is signalled); false when that
+// cannot be told.
+bool ProcessHasEnded(ProcessHandle process);
+
+// When the process started, in the system's 100 ns units; 0 when unknown.
+std::uint64_t ProcessStartTime(ProcessHandle process);
 
 // ReadProcessMemory of exactly one byte. Returns whether the byte was read;
 // `value` is left untouched when it was not.

@@ -7,8 +7,14 @@ namespace {
 
 SimulatedGame game;
 platform::ProcessHandle nextHandle = 0x100;
-// Which process each handle was opened on, so a handle outlives its process.
-std::unordered_map<platform::ProcessHandle, std::uint32_t> handleProcess;
+// Which process each handle was opened on, by start time, so a handle
+// outlives its process.
+std::unordered_map<platform::ProcessHandle, std::uint64_t> handleProcess;
+
+bool OnRunningGame(platform::ProcessHandle process) {
+  const auto owner = handleProcess.find(process);
+  return game.running && owner != handleProcess.end() && owner->second == game.startTime;
+}
 
 bool InRange(const std::vector<AddressRange>& ranges, std::uint32_t address) {
   return std::any_of(ranges.begin(), ranges.end(),
@@ -22,9 +28,8 @@ SimulatedGame& Game() { return game; }
 bool ReadFromGame(platform::ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
   if (game.readsBeforeExit == 0) EndProcess();
   if (game.readsBeforeExit > 0) --game.readsBeforeExit;
-  const auto owner = handleProcess.find(process);
-  const bool ok = game.running && owner != handleProcess.end() && owner->second == game.processId &&
-                  InRange(game.readable, address) && !InRange(game.unreadable, address);
+  const bool ok =
+      OnRunningGame(process) && InRange(game.readable, address) && !InRange(game.unreadable, address);
   if (ok) value = PeekByte(address);
   if (game.logReads) game.readLog.push_back({address, ok, ok ? value : std::uint8_t{0}});
   return ok;
@@ -60,8 +65,14 @@ void RestartProcess() {
   game.running = true;
   game.window += 0x10;
   game.processId += 4;
+  ++game.startTime;
   game.title = kGameTitle;
   game.pages.clear();
+}
+
+void ReplaceWindow() {
+  game.window += 0x10;
+  game.title = kGameTitle;
 }
 
 }  // namespace harkwell::simulated
@@ -80,12 +91,21 @@ std::uint32_t WindowProcessId(WindowHandle window) {
   return game.running && window == game.window ? game.processId : 0;
 }
 
+WindowHandle FindProcessWindow(const char* className, std::uint32_t processId) {
+  const WindowHandle window = FindTopLevelWindow(className);
+  return window != 0 && WindowProcessId(window) == processId ? window : 0;
+}
+
+bool IsProcessWindow(WindowHandle window, const char* className, std::uint32_t processId) {
+  return window != 0 && FindProcessWindow(className, processId) == window;
+}
+
 ProcessHandle OpenProcessHandle(std::uint32_t access, bool, std::uint32_t processId) {
   auto& game = Game();
   if (!game.running || !game.processOpenable || processId != game.processId || access == 0) return 0;
   const ProcessHandle handle = simulated::nextHandle;
   simulated::nextHandle += 4;
-  simulated::handleProcess[handle] = processId;
+  simulated::handleProcess[handle] = game.startTime;
   game.openHandles.push_back(handle);
   return handle;
 }
@@ -95,6 +115,15 @@ void CloseProcessHandle(ProcessHandle process) {
   ++game.closeCalls;
   std::erase(game.openHandles, process);
   simulated::handleProcess.erase(process);
+}
+
+bool ProcessHasEnded(ProcessHandle process) {
+  return simulated::handleProcess.contains(process) && !simulated::OnRunningGame(process);
+}
+
+std::uint64_t ProcessStartTime(ProcessHandle process) {
+  const auto owner = simulated::handleProcess.find(process);
+  return owner != simulated::handleProcess.end() ? owner->second : 0;
 }
 
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {

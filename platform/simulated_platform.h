@@ -39,6 +39,7 @@ struct SimulatedGame {
   platform::WindowHandle window = 0x10010;
   std::string windowClass = kGameWindowClass;
   std::uint32_t processId = 0x2A0;
+  std::uint64_t startTime = 1;  // changes with every restart, even when the id is reused
   bool running = true;
   bool processOpenable = true;
   std::string title = kGameTitle;
@@ -85,5 +86,7 @@ std::uint8_t PeekByte(std::uint32_t address);
 void EndProcess();
 // A new process with a new window, as when the game is started again.
 void RestartProcess();
+// The running game closes its window and opens another.
+void ReplaceWindow();
 
 }  // namespace harkwell::simulated

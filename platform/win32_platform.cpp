@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -100,12 +101,42 @@ std::uint32_t WindowProcessId(WindowHandle window) {
   return processId;
 }
 
+WindowHandle FindProcessWindow(const char* className, std::uint32_t processId) {
+  // Bounded: a desktop holds far fewer windows of one class than this.
+  constexpr int kMostWindowsOfAClass = 4096;
+  HWND window = nullptr;
+  for (int seen = 0; seen < kMostWindowsOfAClass; ++seen) {
+    window = FindWindowExA(nullptr, window, className, nullptr);
+    if (window == nullptr) return 0;
+    const WindowHandle handle = FromHandle(window);
+    if (WindowProcessId(handle) == processId) return handle;
+  }
+  return 0;
+}
+
+bool IsProcessWindow(WindowHandle window, const char* className, std::uint32_t processId) {
+  char found[257] = {};  // the longest class name and its NUL
+  const HWND hwnd = ToHwnd(window);
+  return IsWindow(hwnd) && WindowProcessId(window) == processId &&
+         GetClassNameA(hwnd, found, sizeof found) > 0 && std::strcmp(found, className) == 0;
+}
+
 ProcessHandle OpenProcessHandle(std::uint32_t access, bool inheritHandle, std::uint32_t processId) {
   return FromHandle(OpenProcess(access, inheritHandle ? TRUE : FALSE, processId));
 }
 
 void CloseProcessHandle(ProcessHandle process) {
   if (process != 0) CloseHandle(ToHandle(process));
+}
+
+bool ProcessHasEnded(ProcessHandle process) {
+  return process != 0 && WaitForSingleObject(ToHandle(process), 0) == WAIT_OBJECT_0;
+}
+
+std::uint64_t ProcessStartTime(ProcessHandle process) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetProcessTimes(ToHandle(process), &created, &exited, &kernel, &user)) return 0;
+  return std::uint64_t{created.dwHighDateTime} << 32 | created.dwLowDateTime;
 }
 
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {

@@ -15,27 +15,25 @@ constexpr char16_t kUsage[] =
     u"/flashjoin\tFlash JJ2 Window on join\n"
     u"/flashleave\tFlash JJ2 Window on leave\n"
     u"/begin\t\tBegin Monitoring at once\n"
+    u"/wait\t\tBegin Monitoring, waiting for the game if it is not running\n"
     u"/tray\t\tstart in the notification area\n"
     u"/?\t\tshow this help\n"
     u"\n"
     u"Options may start with - as well as /. A relative PATH is looked for in the current folder, "
     u"then in Harkwell's own folder.\n"
-    u"Example: Harkwell.exe /join sounds\\join.wav /leave sounds\\leave.wav /begin /tray";
+    u"Example: Harkwell.exe /join sounds\\join.wav /leave sounds\\leave.wav /wait /tray";
 
-enum class Option { kJoin, kLeave, kFlashJoin, kFlashLeave, kBegin, kTray, kHelp, kUnknown };
+enum class Option { kJoin, kLeave, kFlashJoin, kFlashLeave, kBegin, kWait, kTray, kHelp, kUnknown };
 
 struct OptionName {
   std::u16string_view name;
   Option option;
 };
 constexpr std::array kOptions{
-    OptionName{u"join", Option::kJoin},
-    OptionName{u"leave", Option::kLeave},
-    OptionName{u"flashjoin", Option::kFlashJoin},
-    OptionName{u"flashleave", Option::kFlashLeave},
-    OptionName{u"begin", Option::kBegin},
-    OptionName{u"tray", Option::kTray},
-    OptionName{u"?", Option::kHelp},
+    OptionName{u"join", Option::kJoin},           OptionName{u"leave", Option::kLeave},
+    OptionName{u"flashjoin", Option::kFlashJoin}, OptionName{u"flashleave", Option::kFlashLeave},
+    OptionName{u"begin", Option::kBegin},         OptionName{u"wait", Option::kWait},
+    OptionName{u"tray", Option::kTray},           OptionName{u"?", Option::kHelp},
 };
 
 bool SameIgnoringAsciiCase(std::u16string_view text, std::u16string_view lowercase) {
@@ -104,6 +102,9 @@ CommandLine ParseCommandLine(std::span<const std::u16string> arguments, const Fi
         break;
       case Option::kBegin:
         options.begin = true;
+        break;
+      case Option::kWait:
+        options.wait = true;
         break;
       case Option::kTray:
         options.tray = true;

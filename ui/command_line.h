@@ -19,6 +19,7 @@ struct StartOptions {
   bool flashJoin = false;
   bool flashLeave = false;
   bool begin = false;  // pressed once everything else is applied
+  bool wait = false;   // as begin, but no game running yet means waiting for one
   bool tray = false;   // start hidden in the notification area
 };
 

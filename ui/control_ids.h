@@ -7,6 +7,13 @@ namespace harkwell::ui {
 inline constexpr char kForm1Class[] = "HarkwellForm1";
 inline constexpr char kForm2Class[] = "HarkwellForm2";
 
+// Held by the running Harkwell for its whole run, so that one runs per
+// Windows session: a second start finds it and shows the first instead.
+inline constexpr wchar_t kInstanceMutex[] = L"Local\\Harkwell";
+// Posted by a second start to the running Harkwell's main window: come out
+// of the tray and to the front. WM_APP + 1, private to our window class.
+inline constexpr unsigned kShowYourselfMessage = 0x8001;
+
 // Ids stay clear of IDOK (1) and IDCANCEL (2), which the dialog manager sends
 // for Enter and Escape: no button of ours is the default or the cancel button.
 enum Form1Control : int {

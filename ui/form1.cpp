@@ -27,6 +27,8 @@ constexpr int kClientWidth = 4695;  // twips
 constexpr int kClientHeight = 2400;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
+static_assert(kShowYourselfMessage == WM_APP + 1);
+
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Interval = 250;  // ms
 
@@ -131,19 +133,26 @@ void CreateControls(HWND form) {
   state.focusBeforeDeactivation = Control(kCmdBegin);
 }
 
-void Timer1_Timer() { MonitorTick(); }
+void StopMonitoring() {
+  KillTimer(state.window.get(), kTimer1);
+  state.timer1Enabled = false;
+  DropAnnouncementRetry();
+  Detach();
+  SetWindowTextA(Control(kCmdBegin), kBeginCaption);
+}
 
-void cmdBegin_Click() {
-  HWND form = state.window.get();
-  if (state.timer1Enabled) {  // Stop Monitoring
-    KillTimer(form, kTimer1);
-    state.timer1Enabled = false;
-    DropAnnouncementRetry();
-    Detach();
-    SetWindowTextA(Control(kCmdBegin), kBeginCaption);
-    return;
+void Timer1_Timer() {
+  // A game whose process refuses us cannot be watched: monitoring stops, as
+  // a Begin that met it would have, with the same message.
+  if (MonitorTick() == TickOutcome::GameCannotBeOpened) {
+    StopMonitoring();
+    ShowFailure(kNoGame);
   }
+}
 
+// Begin Monitoring's checks and start. With `waitForGame`, no game running
+// yet is no failure: the ticks look for one until it starts.
+void BeginMonitoring(bool waitForGame) {
   const bool playJoin = IsTicked(kChkPlayJoin);
   const bool playLeave = IsTicked(kChkPlayLeave);
   if ((playJoin || playLeave) && waveOutGetNumDevs() == 0) return ShowFailure(kNoSoundDevice);
@@ -155,11 +164,16 @@ void cmdBegin_Click() {
   alertSettings.flashJoin = CheckValue(kChkFlashJoin);
   alertSettings.flashLeave = CheckValue(kChkFlashLeave);
 
-  if (!Attach()) return ShowFailure(kNoGame);
+  if (!Attach() && !(waitForGame && gameAttachment.gameProcessId == 0)) return ShowFailure(kNoGame);
 
   SetWindowTextA(Control(kCmdBegin), kStopCaption);
-  SetTimer(form, kTimer1, kTimer1Interval, nullptr);
+  SetTimer(state.window.get(), kTimer1, kTimer1Interval, nullptr);
   state.timer1Enabled = true;
+}
+
+void cmdBegin_Click() {
+  if (state.timer1Enabled) return StopMonitoring();
+  BeginMonitoring(false);
 }
 
 void cmdExit_Click() { SendMessageA(state.window.get(), WM_CLOSE, 0, 0); }
@@ -252,6 +266,9 @@ LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lPara
     case WM_NCDESTROY:
       OnNcDestroy(form);
       break;
+    case kShowYourselfMessage:
+      RestoreFromTray(form);
+      return 0;
     default:
       if (message == taskbarCreated && taskbarCreated != 0) {
         TaskbarCreated(form);
@@ -302,7 +319,11 @@ void Start(const StartOptions& options, int showCommand) {
     ShowWindow(form, showCommand);
     UpdateWindow(form);
   }
-  if (options.begin) OnCommand(MAKEWPARAM(kCmdBegin, BN_CLICKED));
+  if (options.wait) {
+    BeginMonitoring(true);
+  } else if (options.begin) {
+    OnCommand(MAKEWPARAM(kCmdBegin, BN_CLICKED));
+  }
 }
 
 HWND Window() { return state.window.get(); }

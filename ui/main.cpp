@@ -9,16 +9,53 @@
 #include <string>
 
 #include "ui/about_texts.h"
+#include "ui/control_ids.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
+#include "ui/owned.h"
 #include "ui/start.h"
+
+namespace {
+
+void CloseHandleOf(HANDLE handle) { CloseHandle(handle); }
+using OwnedMutex = harkwell::ui::Owned<HANDLE, CloseHandleOf>;
+
+// A second start brings the running Harkwell to the front, out of the tray
+// if it is there. That one may still be making its window: wait for it a
+// little, and end either way.
+void ShowRunningHarkwell() {
+  constexpr int kLooks = 50;
+  constexpr DWORD kLookIntervalMs = 100;
+  for (int look = 0; look < kLooks; ++look) {
+    if (HWND running = FindWindowA(harkwell::ui::kForm1Class, nullptr)) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(running, &process);
+      // Ours is the foreground program now; it lets the running one take over.
+      AllowSetForegroundWindow(process);
+      PostMessageA(running, harkwell::ui::kShowYourselfMessage, 0, 0);
+      return;
+    }
+    Sleep(kLookIntervalMs);
+  }
+}
+
+}  // namespace
 
 // Named as winbase.h declares it, so that both declarations agree.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
   using harkwell::ui::StartKind;
   harkwell::ui::CommandLine commandLine = harkwell::ui::ReadCommandLine();
+  // Held until Harkwell ends. Only "already exists" means a second start: a
+  // mutex that cannot be made at all must not keep Harkwell from running.
+  const OwnedMutex instance(commandLine.kind == StartKind::kShowUsage
+                                ? nullptr
+                                : CreateMutexW(nullptr, FALSE, harkwell::ui::kInstanceMutex));
+  if (instance && GetLastError() == ERROR_ALREADY_EXISTS) {
+    ShowRunningHarkwell();
+    return 0;
+  }
   if (commandLine.kind != StartKind::kRun) {
     const bool usage = commandLine.kind == StartKind::kShowUsage;
     const std::wstring title(std::begin(harkwell::ui::kApplicationTitle),

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "notify/title.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 
@@ -79,6 +80,9 @@ void Form_MouseDown(HWND form, int /*button*/, int /*shift*/, int x, int /*y*/) 
 
 void Form_Unload(HWND /*form*/) {
   Shell_NotifyIconA(NIM_DELETE, &trayIconData);
+  // An announcement left in the game's title would stay there until the
+  // game restarts.
+  PutBackGameTitle();
   form2::Unload();
   PostQuitMessage(0);
 }

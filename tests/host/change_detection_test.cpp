@@ -1,86 +1,141 @@
-// Change detection: which event a tick reports, and what the kept roster holds
-// afterwards. The roster fuzzer checks the same rules after every tick over
-// arbitrary game memory.
+// Change detection over whole ticks: every join and leave of a tick, each
+// once, in one title, named as its join was; and the slots a failed read
+// leaves in doubt looked at again on the next tick.
+#include <functional>
+
 #include "monitor_fixture.h"
 
 namespace harkwell {
 namespace {
 
-RosterSnapshot WithOccupied(std::initializer_list<int> slots) {
-  RosterSnapshot snapshot;
-  for (int slot : slots) {
-    snapshot.occupancy[slot - 1] = 1;
-    snapshot.names[slot - 1] = "P" + std::to_string(slot);
+using ChangeDetectionTest = MonitorTest;
+using Titles = std::vector<std::string>;
+
+enum class Fault { None, NameCutShort, OccupancyUnread };
+
+struct MixedTick {
+  const char* what;
+  std::function<void(MonitorTest&)> change;
+  Fault fault;
+  int faultSlot;
+  Titles titles;       // the tick's announcements, exactly
+  Titles nextTitles;   // the next tick's, the fault gone
+  const char* leaves;  // when everybody then leaves at once
+};
+
+// Alice (2), Bob (5) and Carol (20) are in the game and announced before each row.
+const MixedTick kMixedTicks[] = {
+    {"two joins",
+     [](MonitorTest& t) { t.Join(7, "Golf"), t.Join(9, "India"); },
+     Fault::None,
+     0,
+     {"Golf has joined, India has joined"},
+     {},
+     "Alice has left, Bob has left, Golf has left, India has left, Carol has left"},
+    {"two joins, one name cut short",
+     [](MonitorTest& t) { t.Join(7, "Golf"), t.Join(9, "India"); },
+     Fault::NameCutShort,
+     9,
+     {"Golf has joined"},
+     {"India has joined"},
+     "Alice has left, Bob has left, Golf has left, India has left, Carol has left"},
+    {"a leave and a join, the name left in the record",
+     [](MonitorTest& t) { t.Vacate(5), t.Join(7, "Golf"); },
+     Fault::None,
+     0,
+     {"Bob has left, Golf has joined"},
+     {},
+     "Alice has left, Golf has left, Carol has left"},
+    {"a leave and a join, the leave unread",
+     [](MonitorTest& t) { t.Vacate(5), t.Join(7, "Golf"); },
+     Fault::OccupancyUnread,
+     5,
+     {"Golf has joined"},
+     {"Bob has left"},
+     "Alice has left, Golf has left, Carol has left"},
+    {"a leave and two joins",
+     [](MonitorTest& t) { t.Leave(2), t.Join(7, "Golf"), t.Join(9, "India"); },
+     Fault::None,
+     0,
+     {"Alice has left, Golf has joined, India has joined"},
+     {},
+     "Bob has left, Golf has left, India has left, Carol has left"},
+    {"a leave and two joins, a join unread",
+     [](MonitorTest& t) { t.Leave(2), t.Join(7, "Golf"), t.Join(9, "India"); },
+     Fault::OccupancyUnread,
+     7,
+     {"Alice has left, India has joined"},
+     {"Golf has joined"},
+     "Bob has left, Golf has left, India has left, Carol has left"},
+    {"three leaves",
+     [](MonitorTest& t) { t.Leave(2), t.Leave(5), t.Leave(20); },
+     Fault::None,
+     0,
+     {"Alice has left, Bob has left, Carol has left"},
+     {},
+     ""},
+    {"three leaves, the middle one unread",
+     [](MonitorTest& t) { t.Leave(2), t.Leave(5), t.Leave(20); },
+     Fault::OccupancyUnread,
+     5,
+     {"Alice has left, Carol has left"},
+     {"Bob has left"},
+     ""},
+    {"a renamed player leaves under the name of the join",
+     [](MonitorTest& t) { t.Rename(2, "Al"), t.Join(7, "Golf"); },
+     Fault::None,
+     0,
+     {"Golf has joined"},
+     {},
+     "Alice has left, Bob has left, Golf has left, Carol has left"},
+    {"a join over the record's last name, its first byte unreadable",
+     [](MonitorTest& t) { t.Vacate(5), MonitorTick(), t.Join(5, "Zed"); },
+     Fault::NameCutShort,
+     5,
+     {},
+     {"Zed has joined"},
+     "Alice has left, Zed has left, Carol has left"},
+    {"a slot refilled within one tick is not seen",
+     [](MonitorTest& t) { t.Join(5, "Dave"); },
+     Fault::None,
+     0,
+     {},
+     {},
+     "Alice has left, Bob has left, Carol has left"},
+    {"a failed read on a quiet tick",
+     [](MonitorTest&) {},
+     Fault::OccupancyUnread,
+     2,
+     {},
+     {},
+     "Alice has left, Bob has left, Carol has left"},
+};
+
+TEST_F(ChangeDetectionTest, MixedTicksAnnounceEveryEventOnceNamedAsItsJoinWas) {
+  for (const MixedTick& row : kMixedTicks) {
+    SCOPED_TRACE(row.what);
+    SetUp();
+    AttachToGame();
+    Join(2, "Alice");
+    Join(5, "Bob");
+    Join(20, "Carol");
+    MonitorTick();
+    row.change(*this);
+    const std::uint32_t at =
+        row.fault == Fault::NameCutShort ? NameAddress(0, row.faultSlot) : OccupancyAddress(0, row.faultSlot);
+    if (row.fault != Fault::None) game().unreadable.push_back({at, at + 1});
+    game().titlesSet.clear();
+    MonitorTick();
+    EXPECT_EQ(game().titlesSet, row.titles);
+    game().unreadable.clear();
+    game().titlesSet.clear();
+    MonitorTick();
+    EXPECT_EQ(game().titlesSet, row.nextTitles);
+    for (int slot = 1; slot <= kSlotCount; ++slot) Leave(slot);
+    game().titlesSet.clear();
+    MonitorTick();
+    EXPECT_EQ(game().titlesSet, *row.leaves ? Titles{row.leaves} : Titles{});
   }
-  return snapshot;
-}
-
-class ChangeDetectionTest : public MonitorTest {};
-
-TEST_F(ChangeDetectionTest, SumsAndChangedSlotCoverTheWholeByteRange) {
-  RosterSnapshot full;
-  full.occupancy.fill(255);
-  EXPECT_EQ(SumOccupancy(full), 32 * 255);
-  RosterSnapshot other = full;
-  EXPECT_EQ(FindChangedSlot(full, other), -1);  // equal rosters, and nothing read past them
-  other.occupancy[31] = 254;
-  EXPECT_EQ(FindChangedSlot(full, other), 32);
-}
-
-TEST_F(ChangeDetectionTest, JoinIsReportedForTheNewSlotWithItsCurrentName) {
-  previousSnapshot = WithOccupied({1, 2});
-  const RosterSnapshot current = WithOccupied({1, 2, 5});
-  const auto event = DetectChange(current);
-  ASSERT_TRUE(event);
-  EXPECT_EQ(event->kind, EventKind::Join);
-  EXPECT_EQ(event->slot, 5);
-  EXPECT_EQ((*event->names)[4], "P5");
-  EXPECT_EQ(event->names, &current.names);
-}
-
-TEST_F(ChangeDetectionTest, LeaveIsNamedFromTheKeptRoster) {
-  previousSnapshot = WithOccupied({1, 2});
-  RosterSnapshot current = WithOccupied({1});
-  current.names[1] = "someone else";  // the record may already be reused
-  const auto event = DetectChange(current);
-  ASSERT_TRUE(event);
-  EXPECT_EQ(event->kind, EventKind::Leave);
-  EXPECT_EQ(event->slot, 2);
-  EXPECT_EQ((*event->names)[1], "P2");
-}
-
-TEST_F(ChangeDetectionTest, SimultaneousChangesFollowTheSumAndTheLowestChangedSlot) {
-  previousSnapshot = WithOccupied({1});
-  auto event = DetectChange(WithOccupied({1, 4, 9}));
-  ASSERT_TRUE(event);
-  EXPECT_EQ(event->slot, 4);  // the second join is absorbed
-
-  previousSnapshot = WithOccupied({3});
-  EXPECT_FALSE(DetectChange(WithOccupied({7})));  // a leave and a join cancel out
-
-  previousSnapshot = WithOccupied({3});
-  const RosterSnapshot current = WithOccupied({7, 9});
-  event = DetectChange(current);
-  ASSERT_TRUE(event);
-  EXPECT_EQ(event->kind, EventKind::Join);
-  EXPECT_EQ(event->slot, 3);  // the lowest changed slot, though it emptied
-  EXPECT_EQ((*event->names)[2], "");
-}
-
-TEST_F(ChangeDetectionTest, KeptNamesChangeOnlyOnAReportedTick) {
-  previousSnapshot = WithOccupied({2});
-  RosterSnapshot renamed = WithOccupied({2});
-  renamed.names[1] = "New";
-  renamed.occupancy[1] = 1;
-  EXPECT_FALSE(DetectChange(renamed));
-  CommitSnapshot(renamed, false);
-  EXPECT_EQ(previousSnapshot.names[1], "P2");
-
-  RosterSnapshot joined = renamed;
-  joined.occupancy[5] = 1;
-  CommitSnapshot(joined, true);
-  EXPECT_EQ(previousSnapshot.names[1], "New");
-  EXPECT_EQ(previousSnapshot.occupancy, joined.occupancy);
 }
 
 }  // namespace

@@ -25,14 +25,15 @@ TEST(CommandLine, OptionsInAnyCaseAndEitherPrefixApplyAndTheLastRepeatWins) {
   const CommandLine plain = Parse({});
   EXPECT_EQ(plain.kind, StartKind::kRun);
   EXPECT_FALSE(plain.options.joinSoundPath || plain.options.leaveSoundPath || plain.options.flashJoin ||
-               plain.options.flashLeave || plain.options.begin || plain.options.tray);
+               plain.options.flashLeave || plain.options.begin || plain.options.wait || plain.options.tray);
 
   const CommandLine all = Parse({u"-JOIN", u"a.wav", u"/FlashLeave", u"/begin", u"-Tray", u"/join",
-                                 u"\u0437\u0432.wav", u"/leave", u"b.wav", u"-flashjoin"});
+                                 u"\u0437\u0432.wav", u"/leave", u"b.wav", u"-flashjoin", u"/WAIT"});
   ASSERT_EQ(all.kind, StartKind::kRun);
   EXPECT_EQ(all.options.joinSoundPath, "C:\\s\\\xD0\xB7\xD0\xB2.wav");
   EXPECT_EQ(all.options.leaveSoundPath, "C:\\s\\b.wav");
-  EXPECT_TRUE(all.options.flashJoin && all.options.flashLeave && all.options.begin && all.options.tray);
+  EXPECT_TRUE(all.options.flashJoin && all.options.flashLeave && all.options.begin && all.options.wait &&
+              all.options.tray);
 }
 
 TEST(CommandLine, TheFirstBadArgumentIsNamedAndHelpComesBeforeEverything) {

@@ -17,7 +17,7 @@
 namespace harkwell {
 
 class MonitorTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     simulated::ResetGame();
     ResetProgramState();
@@ -34,6 +34,8 @@ class MonitorTest : public ::testing::Test {
     simulated::WriteByte(OccupancyAddress(layout, slot), 0);
     simulated::WriteByte(NameAddress(layout, slot), 0);
   }
+  // The slot empties and the record keeps the name, as the game may leave it.
+  void Vacate(int slot) { simulated::WriteByte(OccupancyAddress(0, slot), 0); }
   void Rename(int slot, const std::string& name, std::uint8_t layout = 0) {
     simulated::WriteBytes(NameAddress(layout, slot), name + '\0');
   }

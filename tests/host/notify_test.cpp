@@ -102,12 +102,33 @@ TEST_F(TitleTest, NameMadeOnlyOfRemovedCharactersLeavesTheLeadingBlank) {
   EXPECT_EQ(game().title, " has left");
 }
 
-TEST_F(TitleTest, AnOutOfRangeSlotIsIgnored) {
-  RosterNames names;
-  AnnounceInTitle(0, EventKind::Join, names);
-  AnnounceInTitle(33, EventKind::Join, names);
-  EXPECT_TRUE(game().titlesSet.empty());
-  EXPECT_EQ(titleCountdown, 0);
+TEST_F(TitleTest, AReplacedGameWindowTakesTheWritesAndExitPutsBackOnlyTheGamesOwnWindow) {
+  AttachToGame();
+  Join(1, "Jazz");
+  MonitorTick();
+  simulated::ReplaceWindow();
+  Join(2, "Lori");
+  MonitorTick();
+  EXPECT_EQ(game().title, kGameTitle);  // written to the window that is gone
+  MonitorTick();
+  EXPECT_EQ(game().title, "Lori has joined");
+  EXPECT_EQ(gameAttachment.gameWindow, game().window);
+
+  // Exit while it shows, frozen by Stop or not: the game's title comes back.
+  Detach();
+  PutBackGameTitle();
+  EXPECT_EQ(game().title, kGameTitle);
+  // Not when the countdown is over, nor into a window that is not the game's.
+  game().title = "Lori has joined";
+  titleCountdown = 0;
+  PutBackGameTitle();
+  EXPECT_EQ(game().title, "Lori has joined");
+  titleCountdown = 5;
+  simulated::RestartProcess();
+  game().window = gameAttachment.gameWindow;  // the handle reused by another process
+  game().title = "another game";
+  PutBackGameTitle();
+  EXPECT_EQ(game().title, "another game");
 }
 
 TEST_F(AlertTest, EachSwitchFiresOnlyItsOwnAlertWithTheExactArguments) {
@@ -151,10 +172,35 @@ TEST_F(AlertTest, SwitchesFireOnlyWhenExactlyOneAndPathsAreReadAtEachAlert) {
   MonitorTick();
   ASSERT_EQ(game().soundsPlayed.size(), 1u);
   EXPECT_EQ(game().soundsPlayed[0].path, "");
+}
 
-  RaiseAlerts(static_cast<EventKind>(3));
-  EXPECT_EQ(game().soundsPlayed.size(), 1u);
-  EXPECT_EQ(game().flashesRequested.size(), 1u);
+TEST_F(AlertTest, ATickWithJoinsAndLeavesGivesOneSoundAndOneFlash) {
+  const struct {
+    AlertSettings settings;
+    const char* sound;  // nullptr: none
+    std::size_t flashes;
+  } cases[] = {
+      {{1, 0, 1, 0, "join.wav", "leave.wav"}, "join.wav", 0},
+      {{0, 0, 1, 1, "join.wav", "leave.wav"}, "leave.wav", 1},
+      {{0, 1, 0, 0, "join.wav", "leave.wav"}, nullptr, 1},
+      {{0, 1, 0, 1, "join.wav", "leave.wav"}, nullptr, 1},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    AttachToGame();
+    Join(1, "A");
+    Join(2, "B");
+    MonitorTick();
+    alertSettings = c.settings;
+    Leave(1);
+    Join(3, "C");
+    Join(4, "D");
+    MonitorTick();
+    std::vector<std::string> sounds;
+    for (const simulated::SoundCall& call : game().soundsPlayed) sounds.push_back(call.path);
+    EXPECT_EQ(sounds, c.sound ? std::vector<std::string>{c.sound} : std::vector<std::string>{});
+    EXPECT_EQ(game().flashesRequested.size(), c.flashes);
+  }
 }
 
 }  // namespace

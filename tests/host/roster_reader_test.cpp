@@ -1,5 +1,7 @@
 // The roster reader: addresses, byte-exact names, and bounded reads when the
 // game's memory fails or never ends a name.
+#include <algorithm>
+
 #include "monitor_fixture.h"
 
 namespace harkwell {
@@ -62,7 +64,7 @@ TEST_F(RosterReaderTest, KeepsNameAndOccupancyBytesExactlyAsStored) {
   EXPECT_EQ(snapshot.occupancy[3], 0);
 }
 
-TEST_F(RosterReaderTest, FailedOccupancyReadYieldsZeroNotAnEarlierByte) {
+TEST_F(RosterReaderTest, FailedOccupancyReadIsMarkedUnreadAndRepeatsNoEarlierByte) {
   AttachToGame();
   Join(1, "Alive", 0, 1);
   Join(2, "Hidden", 0, 1);
@@ -70,8 +72,11 @@ TEST_F(RosterReaderTest, FailedOccupancyReadYieldsZeroNotAnEarlierByte) {
 
   const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
   EXPECT_EQ(snapshot.occupancy[0], 1);
-  for (int record = 1; record < kSlotCount; ++record) EXPECT_EQ(snapshot.occupancy[record], 0) << record;
-  EXPECT_EQ(SumOccupancy(snapshot), 1);
+  EXPECT_FALSE(snapshot.occupancyUnread[0]);
+  for (int record = 1; record < kSlotCount; ++record) {
+    EXPECT_EQ(snapshot.occupancy[record], 0) << record;
+    EXPECT_TRUE(snapshot.occupancyUnread[record]) << record;
+  }
 }
 
 TEST_F(RosterReaderTest, NameEndsWhereReadableMemoryEnds) {
@@ -100,7 +105,7 @@ TEST_F(RosterReaderTest, GameExitingMidReadEndsTheNameAndLaterReadsComeBackEmpty
   EXPECT_TRUE(during.nameCutShort[0] && during.nameCutShort[31]);
 
   const RosterSnapshot after = ReadRoster(gameAttachment.gameProcess, 0);
-  EXPECT_EQ(SumOccupancy(after), 0);
+  EXPECT_TRUE(std::ranges::all_of(after.occupancyUnread, std::identity{}));
   for (const std::string& name : after.names) EXPECT_EQ(name, "");
   // Each name ends at its first failed read: two good bytes and one failure
   // for the first name, one failed read for every other.

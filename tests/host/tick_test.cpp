@@ -1,6 +1,6 @@
-// Whole ticks against a simulated game: the steady state and the game's exit.
-#include <algorithm>
-#include <set>
+// Whole ticks against a simulated game: the reads of a tick, the game's end
+// at any point, the wait for the next game, and another game after a Begin.
+#include <functional>
 
 #include "monitor_fixture.h"
 
@@ -8,70 +8,97 @@ namespace harkwell {
 namespace {
 
 using TickTest = MonitorTest;
+using Titles = std::vector<std::string>;
 
-TEST_F(TickTest, PlayersAlreadyInTheGameAreReportedOneAtATimeFromTheFirstTick) {
-  Join(3, "Early");
-  Join(6, "Bird");
+TEST_F(TickTest, AnEndedGameGivesEveryoneOneLeaveThenTheNextIsAwaitedWithoutReads) {
   AttachToGame();
-  MonitorTick();
-  EXPECT_EQ(game().title, "Early has joined");
-  Ticks(20);
-  EXPECT_EQ(game().title, kGameTitle);  // slot 6 was absorbed, never announced
-}
-
-TEST_F(TickTest, QuietTicksKeepTheNamesOfTheLastReportedEvent) {
-  AttachToGame();
-  Join(2, "Before");
-  MonitorTick();
-  Rename(2, "After");
-  Ticks(10);
-  EXPECT_EQ(previousSnapshot.names[1], "Before");
-  Leave(2);
-  MonitorTick();
-  EXPECT_EQ(game().title, "Before has left");
-}
-
-TEST_F(TickTest, GameExitWithPlayersPresentGivesOneLeaveThenSilence) {
-  AttachToGame();
+  alertSettings = {1, 1, 1, 1, "join.wav", "leave.wav"};
   Join(4, "Spaz");
   Join(7, "Jazz");
-  Ticks(2);
+  game().titleWritesToMiss = 2;  // the idle title and the joins: they wait to be written again
+  MonitorTick();
   simulated::EndProcess();
   game().titlesSet.clear();
+  game().soundsPlayed.clear();
+  game().flashesRequested.clear();
+  EXPECT_EQ(MonitorTick(), TickOutcome::WaitingForGame);
+  EXPECT_EQ(game().titlesSet, Titles{"Spaz has left, Jazz has left"});
+  ASSERT_EQ(game().soundsPlayed.size(), 1u);
+  EXPECT_EQ(game().soundsPlayed[0].path, "leave.wav");
+  EXPECT_EQ(game().flashesRequested.size(), 1u);
+  EXPECT_TRUE(game().openHandles.empty());
+
+  const long reads = game().reads;
+  for (int tick = 0; tick < 30; ++tick) EXPECT_EQ(MonitorTick(), TickOutcome::WaitingForGame);
+  simulated::RestartProcess();
+  game().processOpenable = false;  // a game run as administrator
+  EXPECT_EQ(MonitorTick(), TickOutcome::GameCannotBeOpened);
+  EXPECT_EQ(game().reads, reads);
+
+  game().processOpenable = true;
+  Join(2, "Lori");
+  EXPECT_EQ(MonitorTick(), TickOutcome::Watching);
   MonitorTick();
-  ASSERT_EQ(game().titlesSet, std::vector<std::string>{"Spaz has left"});
-  // The window went with the game: the leave is written again while it is up,
-  // then only the game's own title, and every read fails at once.
-  const long before = game().reads;
-  Ticks(30);
-  EXPECT_EQ(game().reads - before, 30 * RosterReads(0, 0));
-  std::vector<std::string> expected(17, "Spaz has left");
-  expected.resize(31, kGameTitle);
-  EXPECT_EQ(game().titlesSet, expected);
+  // Neither the joins that were never taken nor any leave reach the new game.
+  EXPECT_EQ(game().titlesSet, (Titles{"Spaz has left, Jazz has left", kGameTitle, "Lori has joined"}));
+  EXPECT_EQ(game().soundsPlayed.size(), 2u);
 }
 
-TEST_F(TickTest, GameExitingAtAnyReadGivesEachPlayerAtMostOneLeaveWithTheirWholeName) {
-  const std::set<std::string> players{"Alice has left", "Bob has left", "Carol has left"};
-  long readsOfATick = 0;  // measured on the quiet tick before the exit
-  for (long exitAt = 0; exitAt <= readsOfATick; ++exitAt) {
-    SCOPED_TRACE(exitAt);
+TEST_F(TickTest, AGameEndingAtAnyReadOfATickGivesEachPlayerOneLeaveInOneTitle) {
+  long readsOfATick = 1;  // measured on the quiet tick before the end
+  for (long endAt = 0; endAt < readsOfATick; ++endAt) {
+    SCOPED_TRACE(endAt);
     SetUp();
     Join(2, "Alice");
     Join(5, "Bob");
     Join(20, "Carol");
     AttachToGame();
-    MonitorTick();
+    alertSettings.flashLeave = 1;
+    Ticks(17);  // the joins' announcement is over
     const long before = game().reads;
     MonitorTick();
     readsOfATick = game().reads - before;
-    alertSettings.flashLeave = 1;  // one flash for each leave reported
-    game().readsBeforeExit = exitAt;
+    Vacate(5);  // a leave read before the end belongs with the others
+    game().readsBeforeExit = endAt;
     game().titlesSet.clear();
     Ticks(3);
-    const std::set<std::string> leaves(game().titlesSet.begin(), game().titlesSet.end());
-    EXPECT_TRUE(std::includes(players.begin(), players.end(), leaves.begin(), leaves.end()));
-    EXPECT_EQ(leaves.size(), game().flashesRequested.size());
-    EXPECT_GE(leaves.size(), 1u);
+    EXPECT_EQ(game().titlesSet, (Titles{kGameTitle, "Alice has left, Bob has left, Carol has left"}));
+    EXPECT_EQ(game().flashesRequested.size(), 1u);
+  }
+}
+
+TEST_F(TickTest, ABeginOnAnotherGameStartsFromAnEmptyRosterAndOnTheSameOneFromTheKeptRoster) {
+  const struct {
+    const char* what;
+    std::function<void(simulated::SimulatedGame&)> between;
+    Titles titles;
+  } cases[] = {
+      {"the same game", [](simulated::SimulatedGame&) {}, {"Alice has left, Bob has joined"}},
+      {"a restarted game",
+       [](simulated::SimulatedGame&) { simulated::RestartProcess(); },
+       {"Bob has joined"}},
+      {"a restarted game under the same id",
+       [](simulated::SimulatedGame& game) {
+         const std::uint32_t id = game.processId;
+         simulated::RestartProcess();
+         game.processId = id;
+       },
+       {"Bob has joined"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    AttachToGame();
+    Join(2, "Alice");
+    MonitorTick();
+    Detach();  // Stop: the countdown stays frozen
+    c.between(game());
+    Leave(2);
+    Join(3, "Bob");
+    AttachToGame();
+    game().titlesSet.clear();
+    MonitorTick();
+    EXPECT_EQ(game().titlesSet, c.titles);
   }
 }
 
@@ -94,16 +121,16 @@ TEST_F(TickTest, EachTickReadsEveryOccupancyByteAndEveryNameWithItsTerminatorOnc
 TEST_F(TickTest, TickOverUnterminatedAndFailingMemoryFinishesWithinTheReadBound) {
   AttachToGame();
   for (std::uint32_t a = NameAddress(0, 1); a < 0x700000; ++a) simulated::WriteByte(a, 'A');
+  MonitorTick();  // every slot joins, named up to its occupancy byte
   game().unreadable.push_back({NameAddress(0, 21) + 5, NameAddress(0, 22)});
   game().readsBeforeExit = 32 + 25 * 1348;  // the game goes away in the middle of a tick
   const long before = game().reads;
   MonitorTick();
   EXPECT_LE(game().reads - before, RosterReads(kSlotCount, kMaxNameLength));
-  ASSERT_FALSE(game().titlesSet.empty());
-  EXPECT_EQ(game().titlesSet.back().size(), kMaxNameLength + std::string(" has joined").size());
-
-  MonitorTick();  // the process has ended: everybody is gone, named as last read in full
-  EXPECT_EQ(game().titlesSet.back(), std::string(kMaxNameLength, 'A') + " has left");
+  std::string leaves = std::string(kMaxNameLength, 'A') + " has left";
+  for (int slot = 2; slot <= kSlotCount; ++slot)
+    leaves += ", " + std::string(kMaxNameLength, 'A') + " has left";
+  EXPECT_EQ(game().titlesSet.back(), leaves);
 }
 
 }  // namespace

@@ -215,27 +215,47 @@ bool Game::WaitTicks(int ticks) const {
   return start >= 0 && WaitFor([&] { return TitleWrites() >= start + ticks; }, kTickBound * (ticks + 2));
 }
 
-std::vector<std::string> Game::TitlesOverTicks(int ticks) const {
+std::vector<std::string> Game::TitlesOverTicks(int ticks, const std::string& until) const {
   std::vector<std::string> titles{Title()};
   const long start = TitleWrites();
   WaitFor(
       [&] {
         if (const std::string title = Title(); title != titles.back()) titles.push_back(title);
-        return start >= 0 && TitleWrites() >= start + ticks;
+        return (start >= 0 && TitleWrites() >= start + ticks) || (!until.empty() && titles.back() == until);
       },
       kTickBound * (ticks + 2));
   return titles;
 }
 
+bool Game::ReplaceWindow() {
+  const HWND old = window_;
+  return Command("newwindow") && WaitFor([&] {
+           window_ = FindProcessWindow(process_.Id(), kGameWindowClass);
+           return window_ != nullptr && window_ != old && !IsWindow(old);
+         });
+}
+
 // ---------------------------------------------------------------- Harkwell
 
+namespace {
+
+bool NoHarkwellRuns() {
+  return WaitFor(
+      [] { return OwnedHandle(OpenMutexW(SYNCHRONIZE, FALSE, ui::kInstanceMutex)).get() == nullptr; });
+}
+
+}  // namespace
+
 bool Harkwell::Start(const std::string& exe) {
-  return process_.Start(Wide("\"" + exe + "\"")) && WaitForMain();
+  process_.Kill();
+  return NoHarkwellRuns() && process_.Start(Wide("\"" + exe + "\"")) && WaitForMain();
 }
 
 bool Harkwell::Launch(const std::wstring& arguments, const std::wstring& folder) {
   form1_ = nullptr;
-  return process_.Start(L"\"" + Wide(ProgramDirectory()) + L"Harkwell.exe\" " + arguments, folder);
+  process_.Kill();
+  return NoHarkwellRuns() &&
+         process_.Start(L"\"" + Wide(ProgramDirectory()) + L"Harkwell.exe\" " + arguments, folder);
 }
 
 bool Harkwell::WaitForMain(bool shown) {

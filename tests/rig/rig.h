@@ -83,8 +83,11 @@ class Game {
   // Waits for `ticks` more title writes: a monitor writes the title once a tick
   // while no announcement is up, so this is `ticks` quiet ticks.
   bool WaitTicks(int ticks) const;
-  // Every distinct title seen while waiting for `ticks` quiet ticks.
-  std::vector<std::string> TitlesOverTicks(int ticks) const;
+  // Every distinct title seen while waiting for `ticks` quiet ticks, or
+  // until the title reads `until`.
+  std::vector<std::string> TitlesOverTicks(int ticks, const std::string& until = {}) const;
+  // Has the game close its window and open another, and follows it there.
+  bool ReplaceWindow();
 
   HWND Window() const { return window_; }
   DWORD ProcessId() const { return ProcessOf(window_); }
@@ -99,6 +102,8 @@ class Game {
 // Harkwell.exe and its windows.
 class Harkwell {
  public:
+  // Both wait first until no Harkwell runs any more: a start beside a
+  // running one would only bring that one to the front.
   bool Start(const std::string& exe = ProgramDirectory() + "Harkwell.exe");
   // Starts this folder's Harkwell.exe with a command line as a shortcut gives
   // it, in `folder`, and returns at once: it may show a box before its window.

@@ -1,6 +1,6 @@
-// The game misbehaving under a monitoring Harkwell.exe: exiting with players
-// present, records that run wild, several changes within one tick, and a game
-// that stops answering.
+// The game misbehaving under a monitoring Harkwell.exe: ending with players
+// present and starting again, records that run wild, a window replaced,
+// several changes within one tick, and a game that stops answering.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,30 +21,33 @@ constexpr TestSound kLeaveSound{0x2222, 500};
 
 using GameFaults = HarkwellBesideGame;
 
-TEST_F(GameFaults, ExitWithPlayersPresentGivesOneLeaveAndBeginNoLongerAttaches) {
+TEST_F(GameFaults, AGameThatEndsGivesOneLeaveSoundAndTheNextGamesPlayersAreAnnouncedUnasked) {
   const std::wstring folder = TempFolder(L"harkwell-game-faults");
   WriteFile(folder + L"join.wav", WaveFile(kJoinSound));
   WriteFile(folder + L"leave.wav", WaveFile(kLeaveSound));
+  WriteFile(folder + L"players.txt", "0 join 3 Lori\n0 join 9 Bunny\n");
   app.ChooseSound(ui::kCmdSoundJoin, folder + L"join.wav");
   app.ChooseSound(ui::kCmdSoundLeave, folder + L"leave.wav");
   app.Tick(ui::kChkPlayJoin, true);
   app.Tick(ui::kChkPlayLeave, true);
   Begin();
   Announced("join 2 Jazz", "Jazz has joined");
-  ASSERT_TRUE(PlayedExactly({kJoinSound})) << Describe(PlayedSounds());
   Announced("join 5 Spaz", "Spaz has joined");
   ASSERT_TRUE(PlayedExactly({kJoinSound, kJoinSound})) << Describe(PlayedSounds());
 
-  // The window goes with the game, so the leave is heard, not seen.
+  // The window goes with the game, so the leaves are heard, once for both.
   ASSERT_TRUE(game.Command("exit"));
   ASSERT_TRUE(game.OwnProcess().WaitForExit());
   EXPECT_TRUE(PlayedExactly({kJoinSound, kJoinSound, kLeaveSound})) << Describe(PlayedSounds());
 
-  EXPECT_TRUE(Answers(app.Form1()));
-  EXPECT_EQ(app.ClickBegin(), "");  // Stop
-  EXPECT_EQ(app.ClickBegin(), "This program requires JJ2 to be running.");
-  // The ticks between the leave and the Stop found nobody else leaving.
-  EXPECT_EQ(PlayedSounds().size(), 3u) << Describe(PlayedSounds());
+  // A game started later, with players already in, is found by the ticks:
+  // no box, no leave of the last game, the joins within two ticks.
+  ASSERT_TRUE(game.Start("--scenario \"" + Utf8(folder + L"players.txt") + "\""));
+  const std::string joins = "Lori has joined, Bunny has joined";
+  EXPECT_EQ(game.TitlesOverTicks(4, joins), (Titles{kGameTitle, joins}));
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+  EXPECT_EQ(FindProcessWindow(app.ProcessId(), "#32770", "Harkwell"), nullptr);
+  EXPECT_TRUE(PlayedExactly({kJoinSound, kJoinSound, kLeaveSound, kJoinSound})) << Describe(PlayedSounds());
 }
 
 TEST_F(GameFaults, UnreadableRecordsAndAnUnterminatedNameNeitherStopTheTicksNorRunPastTheRecord) {
@@ -61,30 +64,29 @@ TEST_F(GameFaults, UnreadableRecordsAndAnUnterminatedNameNeitherStopTheTicksNorR
   Announced("unterminated 32", std::string(kMaxNameLength, 'X') + " has joined");
   Announced("join 2 Lori", "Lori has joined");
   EXPECT_TRUE(Answers(app.Form1()));
+
+  // A game that replaces its window while it runs: the announcements follow.
+  ASSERT_TRUE(game.ReplaceWindow());
+  Announced("leave 2", "Lori has left");
 }
 
-TEST_F(GameFaults, ChangesWithinOneTickAreReportedByTheSumsAlone) {
+TEST_F(GameFaults, ChangesWithinOneTickAreAnnouncedTogetherAndRenamesNotAtAll) {
   Begin();
   Announced("join 3 Ann", "Ann has joined");
   ASSERT_TRUE(game.WaitForTitle(kGameTitle));  // over, so the next tick writes the title first
 
-  // Two joins: one announcement, for the lower slot.
   ASSERT_TRUE(game.Queue("join 6 Cid") && game.Queue("join 5 Bob"));
-  ASSERT_TRUE(game.WaitForTitle("Bob has joined"));
+  ASSERT_TRUE(game.WaitForTitle("Bob has joined, Cid has joined"));
+  // A leave, its name left in the record, and a join.
+  ASSERT_TRUE(game.Queue("occupancy 3 0") && game.Queue("join 7 Dan"));
+  ASSERT_TRUE(game.WaitForTitle("Ann has left, Dan has joined"));
+
+  // A rename is no event: a later leave carries the name of the join.
+  ASSERT_TRUE(game.Command("rename 5 Rob"));
   ASSERT_TRUE(game.WaitForTitle(kGameTitle));
   EXPECT_EQ(game.TitlesOverTicks(4), Titles{kGameTitle});
-
-  // A leave and a join: the sum stays, nothing is announced.
-  ASSERT_TRUE(game.Queue("leave 3") && game.Queue("join 7 Dan"));
-  EXPECT_EQ(game.TitlesOverTicks(4), Titles{kGameTitle});
-
-  // A rename is no event; the kept roster still has the old name, which a
-  // later leave announces. Cid, who joined unannounced beside Bob, left his
-  // name in the kept roster too.
-  ASSERT_TRUE(game.Command("rename 5 Rob"));
-  EXPECT_EQ(game.TitlesOverTicks(4), Titles{kGameTitle});
-  Announced("leave 5", "Bob has left");
-  Announced("leave 6", "Cid has left");
+  ASSERT_TRUE(game.Queue("leave 5") && game.Queue("leave 6"));
+  EXPECT_TRUE(game.WaitForTitle("Bob has left, Cid has left"));
 }
 
 TEST_F(GameFaults, AnAnnouncementTheGameIsTooBusyToTakeIsShownWhenItAnswersAgain) {

@@ -68,14 +68,18 @@ TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
   SetWindowTextA(game.Window(), "untouched");
   EXPECT_FALSE(WaitFor([&] { return game.Title() != "untouched"; }, 1s));
 
-  // A restarted game is a new window and process; the next Begin finds them.
-  // The kept roster still has Jazz, so the empty new game first reads as his leave.
+  // A restarted game is a new window and process; the next Begin finds them,
+  // and its roster starts empty: Jazz was in the last game, not in this one.
   game.Stop();
   ASSERT_TRUE(game.Start("--marker 0xE8"));
   ASSERT_EQ(app.ClickBegin(), "");
   ASSERT_EQ(app.Caption(ui::kCmdBegin), kStop);
-  EXPECT_TRUE(game.WaitForTitle("Jazz has left"));
+  EXPECT_EQ(game.TitlesOverTicks(3), std::vector<std::string>{kGameTitle});
   Announced("join 2 Lori", "Lori has joined");
+
+  // Exit while it shows: the game gets its own title back.
+  ASSERT_TRUE(app.Exit());
+  EXPECT_EQ(game.Title(), kGameTitle);
 }
 
 }  // namespace

@@ -76,6 +76,35 @@ TEST_F(StartOptions, TrayAndBeginMonitorUnseenUntilTheIconIsDoubleClicked) {
   EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
 }
 
+TEST_F(StartOptions, WaitWatchesAGameStartedLaterAndASecondStartOnlyShowsTheFirst) {
+  ASSERT_TRUE(app.Launch(L"/tray /wait"));
+  ASSERT_TRUE(app.WaitForMain(false));
+  EXPECT_TRUE(WaitFor([&] { return app.Caption(ui::kCmdBegin) == "&Stop Monitoring"; }));
+  const std::wstring folder = TempFolder(L"harkwell-options");
+  WriteFile(folder + L"player.txt", "0 join 4 Jazz\n");
+  ASSERT_TRUE(game.Start("--scenario \"" + Utf8(folder + L"player.txt") + "\""));
+  EXPECT_TRUE(game.WaitForTitle("Jazz has joined"));
+  EXPECT_EQ(FindProcessWindow(app.ProcessId(), "#32770", "Harkwell"), nullptr);
+
+  // A shortcut started while it runs: the running one comes out of the tray,
+  // the new one ends at once, with no box and none of its options applied.
+  const std::wstring exe = L"\"" + Wide(ProgramDirectory()) + L"Harkwell.exe\" ";
+  Process second;
+  ASSERT_TRUE(second.Start(exe + L"/flashjoin /bogus"));
+  EXPECT_TRUE(second.WaitForExit());
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
+  EXPECT_FALSE(app.IsTicked(ui::kChkFlashJoin));
+  EXPECT_EQ(FindWindowA("#32770", "Harkwell"), nullptr);
+  ASSERT_TRUE(app.Exit());
+
+  // Two started at the same moment: exactly one stays.
+  Process one, other;
+  ASSERT_TRUE(one.Start(exe) && other.Start(exe));
+  EXPECT_TRUE(WaitFor([&] { return !one.Running() || !other.Running(); }, 15s));
+  EXPECT_TRUE(one.Running() || other.Running());
+  EXPECT_NE(FindWindowA(ui::kForm1Class, nullptr), nullptr);
+}
+
 TEST_F(StartOptions, BeginWithoutAGameShowsTheWindowAndItsMessageThenStaysOff) {
   ASSERT_TRUE(app.Launch(L"/tray /begin"));
   HWND box = app.WaitForMessageBox();

@@ -38,7 +38,8 @@ constexpr KindName kKindNames[] = {
     {"join", CommandKind::kJoin},         {"leave", CommandKind::kLeave},
     {"rename", CommandKind::kRename},     {"occupancy", CommandKind::kOccupancy},
     {"noaccess", CommandKind::kNoAccess}, {"unterminated", CommandKind::kUnterminated},
-    {"hang", CommandKind::kHang},         {"exit", CommandKind::kExit},
+    {"hang", CommandKind::kHang},         {"newwindow", CommandKind::kNewWindow},
+    {"exit", CommandKind::kExit},
 };
 
 std::optional<CommandKind> KindFromWord(std::string_view word) {
@@ -58,7 +59,9 @@ std::string_view WordForKind(CommandKind kind) {
 bool TakesName(CommandKind kind) { return kind == CommandKind::kJoin || kind == CommandKind::kRename; }
 
 // The commands that act on the game as a whole rather than on one slot.
-bool TakesSlot(CommandKind kind) { return kind != CommandKind::kExit && kind != CommandKind::kHang; }
+bool TakesSlot(CommandKind kind) {
+  return kind != CommandKind::kExit && kind != CommandKind::kHang && kind != CommandKind::kNewWindow;
+}
 
 }  // namespace
 

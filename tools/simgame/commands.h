@@ -24,12 +24,13 @@ enum class CommandKind {
   kNoAccess,      // make the record's pages unreadable
   kUnterminated,  // non-zero bytes from the name to the end of the table memory
   kHang,          // stop answering messages for `milliseconds`
+  kNewWindow,     // close the game window and open another, the process living on
   kExit,
 };
 
 struct Command {
   CommandKind kind = CommandKind::kExit;
-  int slot = 0;                    // 1..32; unused by kExit
+  int slot = 0;                    // 1..32; unused by kHang, kNewWindow and kExit
   std::string name;                // kJoin and kRename; at most kLongestName bytes
   std::uint8_t byte_value = 0;     // kOccupancy
   std::uint32_t milliseconds = 0;  // kHang

@@ -29,6 +29,9 @@ constexpr long kMaxScenarioBytes = 16L * 1024 * 1024;
 // Commands waiting for the next title write; more than a tick ever needs.
 constexpr std::size_t kMaxQueuedCommands = 64;
 static_assert(kQueryTitleWrites == WM_APP + 1);
+// Posted to itself by "newwindow", so that the window is replaced only after
+// the command's sender has its answer.
+constexpr UINT kReplaceWindow = WM_APP + 2;
 
 static_assert(kBuildMarkerAddress == kImageBase + offsetof(IMAGE_DOS_HEADER, e_lfanew));
 
@@ -176,6 +179,11 @@ bool ApplyCommand(Game& game, const Command& command) {
     PostMessageA(game.window, WM_CLOSE, 0, 0);
     return true;
   }
+  if (command.kind == CommandKind::kNewWindow) {
+    LogChange(game, command);
+    PostMessageA(game.window, kReplaceWindow, 0, 0);
+    return true;
+  }
   if (command.kind == CommandKind::kHang) {
     // A game that stops answering: nothing is handled meanwhile. Sent to us,
     // the sender has its answer first, and nothing it sends next comes before.
@@ -223,6 +231,11 @@ DWORD OnTitleWrite(Game& game) {
   queued.swap(game.queued);
   DWORD stall = 0;
   for (const Command& command : queued) {
+    if (command.kind == CommandKind::kNewWindow) {
+      LogChange(game, command);
+      PostMessageA(game.window, kReplaceWindow, 0, 0);
+      return true;
+    }
     if (command.kind == CommandKind::kHang) {
       stall += command.milliseconds;
     } else if (!ApplyCommand(game, command)) {
@@ -275,6 +288,8 @@ void PaintRoster(const Game& game, HWND window) {
   EndPaint(window, &paint);
 }
 
+bool CreateGameWindow(Game& game, std::string& error);
+
 LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lparam);
@@ -298,23 +313,31 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     }
     case kQueryTitleWrites:
       return game->title_writes;
+    case kReplaceWindow: {
+      // The new window first, so that the game always has one.
+      std::string error;
+      if (!CreateGameWindow(*game, error)) std::fprintf(stderr, "simgame: %s\n", error.c_str());
+      if (game->window != window) DestroyWindow(window);
+      return 0;
+    }
     case WM_PAINT:
       PaintRoster(*game, window);
       return 0;
     case WM_DESTROY:
-      game->window = nullptr;
-      PostQuitMessage(0);
+      if (window == game->window) {  // not a window the game has replaced
+        game->window = nullptr;
+        PostQuitMessage(0);
+      }
       return 0;
     default:
       return DefWindowProcA(window, message, wparam, lparam);
   }
 }
 
-bool CreateGameWindow(Game& game, std::string& error) {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
+bool RegisterGameWindowClass(std::string& error) {
   WNDCLASSA window_class{};
   window_class.lpfnWndProc = GameWindowProc;
-  window_class.hInstance = instance;
+  window_class.hInstance = GetModuleHandleA(nullptr);
   window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   window_class.lpszClassName = kGameWindowClass;
@@ -322,6 +345,11 @@ bool CreateGameWindow(Game& game, std::string& error) {
     error = "cannot register the window class (error " + std::to_string(GetLastError()) + ")";
     return false;
   }
+  return true;
+}
+
+bool CreateGameWindow(Game& game, std::string& error) {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
   constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
   RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRect(&frame, kStyle, FALSE);
@@ -409,7 +437,7 @@ int Run(int argc, char** argv) {
                                sizeof g_table_block, LayoutForMarker(options->marker));
   if (!CheckTableFits(game.table, error)) return Fail(error);
   if (!WriteBuildMarker(options->marker, error)) return Fail(error);
-  if (!CreateGameWindow(game, error)) return Fail(error);
+  if (!RegisterGameWindowClass(error) || !CreateGameWindow(game, error)) return Fail(error);
   return RunMessageLoop(game);
 }
 

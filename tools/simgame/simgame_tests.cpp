@@ -21,7 +21,7 @@ Command MustParse(std::string_view text) {
 
 TEST(ParseCommandTest, ReadsEveryKindAndFormatsItBack) {
   for (const char* text : {"join 3 Spaz", "leave 32", "rename 1 Jazz|2", "occupancy 4 200", "noaccess 7",
-                           "unterminated 9", "hang 6000", "exit"}) {
+                           "unterminated 9", "hang 6000", "newwindow", "exit"}) {
     EXPECT_EQ(FormatCommand(MustParse(text)), text);
   }
   const Command occupancy = MustParse("occupancy 4 0xFF");

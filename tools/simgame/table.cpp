@@ -146,6 +146,7 @@ bool ApplyToTable(TableMemory& table, const Command& command) {
     case CommandKind::kUnterminated:
       return FillUnterminated(table, command.slot);
     case CommandKind::kHang:
+    case CommandKind::kNewWindow:
     case CommandKind::kExit:
       return false;  // the game's to carry out, not the table's
   }

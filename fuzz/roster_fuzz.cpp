@@ -155,7 +155,7 @@ void CheckTick() {
       Write(titles, kGameTitle, true);
     }
   }
-  const bool ended = endedBefore || !game.running;
+  const bool ended = endedBefore;
   const int layout = model.layout;
   const platform::WindowHandle window = model.window;
   std::string message;
@@ -192,7 +192,8 @@ void CheckTick() {
     if (!message.empty()) {
       model.countdown = kAnnouncementTicks;
       model.retry.reset();
-      if (!Write(titles, message, true)) model.retry = message;
+      // Into a window that is gone if the game ended during the reads.
+      if (!Write(titles, message, game.running)) model.retry = message;
     }
     Require(outcome == TickOutcome::Watching, "a running game is watched");
   }

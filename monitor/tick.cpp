@@ -29,11 +29,11 @@ TickOutcome LookForGame() {
 
 TickOutcome MonitorTick() {
   if (gameAttachment.gameProcess == 0) return LookForGame();
+  // Asked once a tick, first: a game that ends during the reads leaves
+  // reads that failed, which count for nothing, and is let go on the next.
   if (GameHasEnded()) return EndOfGame();
   TitleTick();
   const RosterSnapshot current = ReadRoster(gameAttachment.gameProcess, gameAttachment.layoutIndex);
-  // A game that ended during the reads: what they found is not trusted.
-  if (GameHasEnded()) return EndOfGame();
   const RosterEvents events = DetectChange(current);
   if (events.count > 0) {
     // The events' names may be previousSnapshot's: announce before committing.

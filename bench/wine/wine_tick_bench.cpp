@@ -101,7 +101,16 @@ int main(int argc, char** argv) {
             ", \"floor_us\": " + std::to_string(floor) + "}";
   }
   Detach();
-  json += "]\n";
+  // No game: each tick looks for one, a window search and no read.
+  game.Stop();
+  gameAttachment.gameProcess = 0;
+  const double waitingMicroseconds = MicrosecondsPerCall(200, MonitorTick);
+  const double searchMicroseconds =
+      MicrosecondsPerCall(200, [] { platform::FindTopLevelWindow(kGameWindowClass); });
+  std::printf("waiting for a game: %.1f us per tick, %.1f us per window search\n", waitingMicroseconds,
+              searchMicroseconds);
+  json = "{\"shapes\": " + json + "], \"waiting_us_per_tick\": " + std::to_string(waitingMicroseconds) +
+         ", \"search_us\": " + std::to_string(searchMicroseconds) + "}\n";
   if (jsonPath != nullptr) {
     std::FILE* out = std::fopen(jsonPath, "w");
     if (out == nullptr) return 1;

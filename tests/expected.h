@@ -1,0 +1,37 @@
+// What the tests expect Harkwell to show and where they expect the game's
+// table: written here once for every test, tool and benchmark, and on
+// purpose not taken from the product's own headers, so that a wrong text or
+// address in the product fails a test instead of moving with it.
+#pragma once
+
+#include <cstdint>
+
+namespace harkwell::expected {
+
+inline constexpr char kTitle[] = "Harkwell";  // main window, message boxes, tray tip
+inline constexpr char kAboutTitle[] = "About Harkwell";
+inline constexpr char kBeginCaption[] = "&Begin Monitoring";
+inline constexpr char kStopCaption[] = "&Stop Monitoring";
+inline constexpr char kNoSoundDevice[] =
+    "You have no sound device installed, or you have an error with it.  Therefore, sounds cannot be played.";
+inline constexpr char kNoJoinSound[] =
+    "You have chosen to play a sound when someone joins, but you have not selected a sound to play.";
+inline constexpr char kNoLeaveSound[] =
+    "You have chosen to play a sound when someone leaves, but you have not selected a sound to play.";
+inline constexpr char kNoGame[] = "This program requires JJ2 to be running.";
+inline constexpr unsigned kTrayIconId = 1;
+
+// The known game builds: the marker byte at 0x40003C and slot 1's name and
+// occupancy byte. A build added to the product needs its row here.
+struct Build {
+  std::uint8_t marker;
+  const char* markerArgument;  // for the simulated game
+  std::uint32_t firstName;
+  std::uint32_t firstOccupancy;
+};
+inline constexpr Build kBuilds[] = {
+    {0xC0, "--marker 0xC0", 0x5A4F28, 0x5A546C},
+    {0xE8, "--marker 0xE8", 0x5C8548, 0x5C8A8C},
+};
+
+}  // namespace harkwell::expected

@@ -1,5 +1,6 @@
 // Attaching to the game: finding it, opening it, probing its build, letting go.
 #include "monitor_fixture.h"
+#include "tests/expected.h"
 
 namespace harkwell {
 namespace {
@@ -29,10 +30,13 @@ TEST_F(AttachTest, WindowOfAnotherClassIsNotTheGame) {
 }
 
 TEST_F(AttachTest, BuildMarkerSelectsTheLayout) {
-  const struct {
+  struct Case {
     int marker;  // -1: unreadable
     std::uint8_t layout;
-  } cases[] = {{0xC0, 0}, {0xE8, 1}, {0x80, 0}, {0x00, 0}, {-1, 0}};
+  };
+  std::vector<Case> cases{{0x80, 0}, {0x00, 0}, {-1, 0}};  // no build's: the first layout
+  for (std::uint8_t layout = 0; layout < std::size(expected::kBuilds); ++layout)
+    cases.push_back({expected::kBuilds[layout].marker, layout});
   for (const auto& c : cases) {
     simulated::ResetGame();
     gameAttachment.layoutIndex = 1 - c.layout;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "monitor_fixture.h"
+#include "tests/expected.h"
 
 namespace harkwell {
 namespace {
@@ -10,16 +11,16 @@ namespace {
 using RosterReaderTest = MonitorTest;
 
 TEST_F(RosterReaderTest, LayoutsPlaceRecordsAtTheGameBuildsAddresses) {
-  EXPECT_EQ(OccupancyAddress(0, 1), 0x5A546Cu);
-  EXPECT_EQ(NameAddress(0, 1), 0x5A4F28u);
-  EXPECT_EQ(OccupancyAddress(0, 2), 0x5A546Cu + 1444);
-  EXPECT_EQ(NameAddress(0, 32), 0x5A4F28u + 31 * 1444);
-  for (int slot : {1, 2, 32}) {
-    EXPECT_EQ(OccupancyAddress(1, slot), OccupancyAddress(0, slot) + 0x23620);
-    EXPECT_EQ(NameAddress(1, slot), NameAddress(0, slot) + 0x23620);
-    EXPECT_EQ(OccupancyAddress(0, slot) - NameAddress(0, slot), 1348u);
-    EXPECT_EQ(OccupancyAddress(0x55, slot), OccupancyAddress(0, slot));  // unknown builds read layout 0
+  for (std::uint8_t layout = 0; layout < std::size(expected::kBuilds); ++layout) {
+    const expected::Build& build = expected::kBuilds[layout];
+    EXPECT_EQ(LayoutForMarker(build.marker), layout);
+    for (int slot : {1, 2, 32}) {
+      EXPECT_EQ(OccupancyAddress(layout, slot), build.firstOccupancy + (slot - 1) * 1444u);
+      EXPECT_EQ(NameAddress(layout, slot), build.firstName + (slot - 1) * 1444u);
+      EXPECT_EQ(OccupancyAddress(0x55, slot), OccupancyAddress(0, slot));  // unknown builds read layout 0
+    }
   }
+  EXPECT_EQ(kGameLayouts.size(), std::size(expected::kBuilds));
 }
 
 TEST_F(RosterReaderTest, ReadsEachLayoutOnlyAtItsOwnAddresses) {

@@ -7,6 +7,7 @@
 #include "monitor/attach.h"
 #include "monitor/tick.h"
 #include "notify/title.h"
+#include "tests/expected.h"
 #include "tests/program_state.h"
 #include "tests/rig/rig.h"
 
@@ -28,9 +29,9 @@ struct LayoutCase {
   const char* arguments;
   std::uint8_t layout;
 };
-class BothBuilds : public MonitorEndToEnd, public ::testing::WithParamInterface<LayoutCase> {};
+class EveryBuild : public MonitorEndToEnd, public ::testing::WithParamInterface<LayoutCase> {};
 
-TEST_P(BothBuilds, JoinAndLeaveAppearInTheGameTitleForTheCountdown) {
+TEST_P(EveryBuild, JoinAndLeaveAppearInTheGameTitleForTheCountdown) {
   ASSERT_TRUE(game.Start(GetParam().arguments));
   ASSERT_TRUE(Attach());
   EXPECT_EQ(gameAttachment.layoutIndex, GetParam().layout);
@@ -57,9 +58,13 @@ TEST_P(BothBuilds, JoinAndLeaveAppearInTheGameTitleForTheCountdown) {
   EXPECT_EQ(game.Title(), kGameTitle);
 }
 
-INSTANTIATE_TEST_SUITE_P(Markers, BothBuilds,
-                         ::testing::Values(LayoutCase{"--marker 0xC0", 0}, LayoutCase{"--marker 0xE8", 1},
-                                           LayoutCase{"--marker 0x55", 0}));
+std::vector<LayoutCase> EveryBuildAndAnUnknownOne() {
+  std::vector<LayoutCase> cases{{"--marker 0x55", 0}};
+  for (std::uint8_t layout = 0; layout < std::size(expected::kBuilds); ++layout)
+    cases.push_back({expected::kBuilds[layout].markerArgument, layout});
+  return cases;
+}
+INSTANTIATE_TEST_SUITE_P(Markers, EveryBuild, ::testing::ValuesIn(EveryBuildAndAnUnknownOne()));
 
 }  // namespace
 }  // namespace harkwell

@@ -46,7 +46,7 @@ struct FileCloser {
 using FileOwner = std::unique_ptr<std::FILE, FileCloser>;
 
 struct Options {
-  std::uint8_t marker = kBuildMarkerLayout0;
+  std::uint8_t marker = kGameLayouts[0].marker;
   std::string scenario_path;
   bool demo = false;
   std::string log_path;
@@ -67,8 +67,8 @@ struct Game {
 
 constexpr char kUsage[] =
     "usage: simgame [--marker N] [--scenario FILE | --demo] [--log FILE]\n"
-    "  --marker N       build marker byte at 0x40003C (decimal or 0x hex, default 0xC0);\n"
-    "                   0xE8 puts the table at layout 1, anything else at layout 0\n"
+    "  --marker N       build marker byte (decimal or 0x hex, default the first build's);\n"
+    "                   a known build's marker puts the table at its layout, any other at layout 0\n"
     "  --scenario FILE  timed steps, one '<delay_ms> <command>' a line\n"
     "  --demo           built-in players coming and going, repeated forever\n"
     "  --log FILE       append one timestamped line per applied change\n";

@@ -117,7 +117,7 @@ bool CheckTableFits(const TableMemory& table, std::string& error) {
     error = block + " is not made of whole pages";
     return false;
   }
-  for (int layout = 0; layout <= 1; ++layout) {
+  for (std::uint8_t layout = 0; layout < kGameLayouts.size(); ++layout) {
     const std::uint64_t lowest = NameAddress(layout, 1);
     const std::uint64_t highest = OccupancyAddress(layout, kSlotCount);
     if (lowest < table.first_address || highest >= end) {

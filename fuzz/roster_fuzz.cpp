@@ -212,10 +212,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& game = simulated::Game();
   game.logReads = true;
 
-  const std::uint8_t marker =
-      input.ConsumeBool() ? kBuildMarkerLayout1 : input.ConsumeIntegral<std::uint8_t>();
+  // A known build's marker, or any byte, which most often is no build's.
+  const std::uint8_t marker = input.ConsumeBool()
+                                  ? kGameLayouts[input.ConsumeIntegralInRange<std::size_t>(0, kGameLayouts.size() - 1)].marker
+                                  : input.ConsumeIntegral<std::uint8_t>();
   model = Model{};
-  model.layout = marker == kBuildMarkerLayout1 ? 1 : 0;
+  for (std::size_t row = 0; row < kGameLayouts.size(); ++row) {
+    if (kGameLayouts[row].marker == marker) model.layout = static_cast<int>(row);
+  }
   simulated::WriteByte(kBuildMarkerAddress, marker);
   // The four switches from one byte; a value other than 1 is no ticked box.
   const auto switches = input.ConsumeIntegral<std::uint8_t>();

@@ -16,13 +16,11 @@
 #include "ui/form2.h"
 #include "ui/layout.h"
 #include "ui/owned.h"
+#include "ui/texts.h"
 
 namespace harkwell::ui::form1 {
 namespace {
 
-constexpr char kCaption[] = "Harkwell";
-constexpr char kBeginCaption[] = "&Begin Monitoring";
-constexpr char kStopCaption[] = "&Stop Monitoring";
 constexpr int kClientWidth = 4695;  // twips
 constexpr int kClientHeight = 2400;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -32,44 +30,36 @@ static_assert(kShowYourselfMessage == WM_APP + 1);
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Interval = 250;  // ms
 
-constexpr char kMessageTitle[] = "Harkwell";
-constexpr UINT kMessageStyle = MB_OK | MB_ICONERROR;  // 16
-constexpr char kNoSoundDevice[] =
-    "You have no sound device installed, or you have an error with it.  Therefore, sounds cannot be played.";
-constexpr char kNoJoinSound[] =
-    "You have chosen to play a sound when someone joins, but you have not selected a sound to play.";
-constexpr char kNoLeaveSound[] =
-    "You have chosen to play a sound when someone leaves, but you have not selected a sound to play.";
-constexpr char kNoGame[] = "This program requires JJ2 to be running.";
+constexpr UINT kMessageStyle = MB_OK | MB_ICONERROR;
 
 constexpr DWORD kCheckBox = BS_AUTOCHECKBOX | WS_TABSTOP;
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 // One line each: a label too narrow for its text clips it rather than hiding a second line.
 constexpr DWORD kLabel = SS_LEFTNOWORDWRAP;
 
-constexpr ControlSpec kFrameSettingsLayout{kFrameSettings, "Button", "Settings", BS_GROUPBOX, 120, 120,
+constexpr ControlSpec kFrameSettingsLayout{kFrameSettings, "Button", kSettingsCaption, BS_GROUPBOX, 120, 120,
                                            4455,           1575};
 
 // Controls inside the group box; positions are still window-relative.
 constexpr std::array kFrameControls{
-    ControlSpec{kLabel1, "Static", "On join,", kLabel, 360, 480, 615, 255},
-    ControlSpec{kChkPlayJoin, "Button", "Play", kCheckBox, 360, 720, 615, 375},
-    ControlSpec{kCmdSoundJoin, "Button", "Sound...", kButton, 975, 750, 750, 315},
-    ControlSpec{kChkFlashJoin, "Button", "Flash JJ2 Window", kCheckBox, 360, 1200, 1695, 255},
-    ControlSpec{kLabel2, "Static", "On leave,", kLabel, 2520, 480, 855, 255},
-    ControlSpec{kChkFlashLeave, "Button", "Flash JJ2 Window", kCheckBox, 2520, 1200, 1695, 255},
+    ControlSpec{kLabel1, "Static", kOnJoinCaption, kLabel, 360, 480, 615, 255},
+    ControlSpec{kChkPlayJoin, "Button", kPlayCaption, kCheckBox, 360, 720, 615, 375},
+    ControlSpec{kCmdSoundJoin, "Button", kSoundCaption, kButton, 975, 750, 750, 315},
+    ControlSpec{kChkFlashJoin, "Button", kFlashCaption, kCheckBox, 360, 1200, 1695, 255},
+    ControlSpec{kLabel2, "Static", kOnLeaveCaption, kLabel, 2520, 480, 855, 255},
+    ControlSpec{kChkFlashLeave, "Button", kFlashCaption, kCheckBox, 2520, 1200, 1695, 255},
 };
 
 // The leave column's Play box and Sound... button belong to the window and lie
 // over the group box; created before it, they sit above it in the z-order.
 constexpr std::array kOverFrameControls{
-    ControlSpec{kChkPlayLeave, "Button", "Play", kCheckBox, 2520, 720, 615, 375},
-    ControlSpec{kCmdSoundLeave, "Button", "Sound...", kButton, 3135, 750, 750, 315},
+    ControlSpec{kChkPlayLeave, "Button", kPlayCaption, kCheckBox, 2520, 720, 615, 375},
+    ControlSpec{kCmdSoundLeave, "Button", kSoundCaption, kButton, 3135, 750, 750, 315},
 };
 
 constexpr std::array kWindowButtons{
-    ControlSpec{kCmdExit, "Button", "E&xit", kButton, 120, 1800, 855, 495},
-    ControlSpec{kCmdAbout, "Button", "&About", kButton, 1080, 1800, 855, 495},
+    ControlSpec{kCmdExit, "Button", kExitCaption, kButton, 120, 1800, 855, 495},
+    ControlSpec{kCmdAbout, "Button", kAboutCaption, kButton, 1080, 1800, 855, 495},
     ControlSpec{kCmdBegin, "Button", kBeginCaption, kButton, 2040, 1800, 2535, 495},
 };
 
@@ -91,7 +81,7 @@ void ShowFailure(const char* text) {
   // Only a Begin given on the command line can fail while the window is in
   // the tray: the box is to be seen in front of the window.
   if (!IsWindowVisible(state.window.get())) RestoreFromTray(state.window.get());
-  MessageBoxA(state.window.get(), text, kMessageTitle, kMessageStyle);
+  MessageBoxA(state.window.get(), text, kApplicationTitle, kMessageStyle);
 }
 
 // The group box is the parent of most settings, but a button control neither
@@ -294,8 +284,8 @@ HWND Create(HINSTANCE instance, int dpi, bool minimised) {
   if (RegisterClassExA(&windowClass) == 0) return nullptr;
 
   const SIZE size = WindowSizeForClient(kClientWidth, kClientHeight, kStyle, 0, dpi);
-  return CreateWindowExA(0, kForm1Class, kCaption, kStyle | (minimised ? WS_MINIMIZE : 0), CW_USEDEFAULT,
-                         CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+  return CreateWindowExA(0, kForm1Class, kApplicationTitle, kStyle | (minimised ? WS_MINIMIZE : 0),
+                         CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
 }
 
 void Start(const StartOptions& options, int showCommand) {

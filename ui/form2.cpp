@@ -8,17 +8,16 @@
 
 #include <string>
 
-#include "ui/about_texts.h"
 #include "ui/control_ids.h"
 #include "ui/form1.h"
 #include "ui/layout.h"
 #include "ui/owned.h"
+#include "ui/texts.h"
 #include "ui/version.h"
 
 namespace harkwell::ui::form2 {
 namespace {
 
-constexpr char kCaption[] = "About Harkwell";
 constexpr int kClientWidth = 3045;  // twips
 constexpr int kClientHeight = 2190;
 // Fixed frame with a close box only; WS_EX_DLGMODALFRAME keeps the caption
@@ -41,8 +40,8 @@ constexpr ControlSpec kLabel5Layout{kForm2Label5, "Static", kEmailLabel, kRight 
                                     2040,         1560,     855,         255};
 constexpr ControlSpec kLabel6Layout{
     kForm2Label6, "Static", kThanksLine, SS_CENTER | SS_NOPREFIX | SS_ENDELLIPSIS, 120, 1920, 2775, 255};
-constexpr ControlSpec kCommand1Layout{kCommand1, "Button", "Close", BS_PUSHBUTTON | WS_TABSTOP,
-                                      120,       1320,     855,     495};
+constexpr ControlSpec kCommand1Layout{kCommand1, "Button", kCloseCaption, BS_PUSHBUTTON | WS_TABSTOP,
+                                      120,       1320,     855,           495};
 
 struct Form2State {
   HINSTANCE instance = nullptr;
@@ -56,8 +55,8 @@ struct Form2State {
 Form2State state;
 
 std::string VersionLine() {
-  return "Version " + std::to_string(HARKWELL_VERSION_MAJOR) + "." + std::to_string(HARKWELL_VERSION_MINOR) +
-         "." + std::to_string(HARKWELL_VERSION_REVISION);
+  return kVersionPrefix + std::to_string(HARKWELL_VERSION_MAJOR) + "." +
+         std::to_string(HARKWELL_VERSION_MINOR) + "." + std::to_string(HARKWELL_VERSION_REVISION);
 }
 
 void CreateControls(HWND form) {
@@ -189,8 +188,8 @@ void Register(HINSTANCE instance, int dpi) {
 void Show() {
   if (!state.window) {
     const SIZE size = WindowSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle, state.dpi);
-    if (CreateWindowExA(kExStyle, kForm2Class, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
-                        size.cy, nullptr, nullptr, state.instance, nullptr) == nullptr) {
+    if (CreateWindowExA(kExStyle, kForm2Class, kAboutWindowCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                        size.cx, size.cy, nullptr, nullptr, state.instance, nullptr) == nullptr) {
       return;
     }
   }

@@ -8,7 +8,6 @@
 #include <iterator>
 #include <string>
 
-#include "ui/about_texts.h"
 #include "ui/control_ids.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -16,6 +15,7 @@
 #include "ui/layout.h"
 #include "ui/owned.h"
 #include "ui/start.h"
+#include "ui/texts.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "notify/alerts.h"
 #include "platform/unicode.h"
 #include "ui/form1.h"
+#include "ui/texts.h"
 
 namespace harkwell::ui::form1 {
 namespace {
@@ -20,8 +21,8 @@ static_assert(kDialogFlags == (OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_LONGNA
 
 // The dialog's settings; only the file name changes from one showing to the next.
 struct CommonDialog {
-  const wchar_t* title = L"Select Sound";
-  const wchar_t* filter = L"Sound (*.wav)\0*.wav\0";
+  const wchar_t* title = kSoundDialogTitle;
+  const wchar_t* filter = kSoundDialogFilter;
   const wchar_t* defaultExtension = L"wav";  // "ding" finds ding.wav
   wchar_t fileName[kFileNameCapacity] = {};
 };

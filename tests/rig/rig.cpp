@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/unicode.h"
+#include "tests/expected.h"
 #include "tests/wav_writer.h"
 #include "tools/simgame/simgame_protocol.h"
 #include "ui/control_ids.h"
@@ -319,7 +320,7 @@ std::string Harkwell::ClickBegin() const {
   Click(ui::kCmdBegin);
   HWND box = nullptr;
   WaitFor([&] {
-    box = FindProcessWindow(ProcessId(), "#32770", "Harkwell");
+    box = FindProcessWindow(ProcessId(), "#32770", expected::kTitle);
     return (box != nullptr && IsWindowVisible(box)) || Caption(ui::kCmdBegin) != before;
   });
   return box != nullptr ? CloseMessageBox(box) : std::string();
@@ -369,7 +370,7 @@ bool TrayIconExists(HWND form1) {
   NOTIFYICONDATAA probe{};
   probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
   probe.hWnd = form1;
-  probe.uID = 1;
+  probe.uID = expected::kTrayIconId;
   return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/expected.h"
 #include "ui/owned.h"
 
 namespace harkwell::rig {
@@ -134,7 +135,7 @@ class Harkwell {
   // closing the box; empty when none appeared before the caption changed.
   std::string ClickBegin() const;
   // Harkwell's message box, once it shows, or nullptr.
-  HWND WaitForMessageBox() const { return WaitForWindow("#32770", "Harkwell"); }
+  HWND WaitForMessageBox() const { return WaitForWindow("#32770", expected::kTitle); }
   // The box's text, after pressing its OK.
   static std::string CloseMessageBox(HWND box);
   // Types `path` into the Select Sound dialog opened by the button `id` and

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "monitor/game_facts.h"
+#include "tests/expected.h"
 #include "tests/rig/rig.h"
 #include "ui/control_ids.h"
 
@@ -87,7 +88,7 @@ TEST_P(Architectures, MonitorBothLayoutsUseTheTrayAndAboutAndExitCleanly) {
   ASSERT_EQ(app.ChooseSound(ui::kCmdSoundJoin, sound), "");
   app.Tick(ui::kChkPlayJoin, true);
   ASSERT_EQ(app.ClickBegin(), "");
-  ASSERT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+  ASSERT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
   JoinAndLeave("Spaz");
 
   // The other build's layout, attached afresh.
@@ -104,7 +105,7 @@ TEST_P(Architectures, MonitorBothLayoutsUseTheTrayAndAboutAndExitCleanly) {
   app.Click(ui::kCmdAbout);
   HWND about = app.WaitForWindow(ui::kForm2Class);
   ASSERT_NE(about, nullptr);
-  EXPECT_EQ(WindowText(about), "About Harkwell");
+  EXPECT_EQ(WindowText(about), expected::kAboutTitle);
 
   HWND form1 = app.Form1();
   EXPECT_TRUE(app.Exit());

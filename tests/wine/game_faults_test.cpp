@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/expected.h"
 #include "tests/rig/beside_game.h"
 
 namespace harkwell::rig {
@@ -45,8 +46,8 @@ TEST_F(GameFaults, AGameThatEndsGivesOneLeaveSoundAndTheNextGamesPlayersAreAnnou
   ASSERT_TRUE(game.Start("--scenario \"" + Utf8(folder + L"players.txt") + "\""));
   const std::string joins = "Lori has joined, Bunny has joined";
   EXPECT_EQ(game.TitlesOverTicks(4, joins), (Titles{kGameTitle, joins}));
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
-  EXPECT_EQ(FindProcessWindow(app.ProcessId(), "#32770", "Harkwell"), nullptr);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
+  EXPECT_EQ(FindProcessWindow(app.ProcessId(), "#32770", expected::kTitle), nullptr);
   EXPECT_TRUE(PlayedExactly({kJoinSound, kJoinSound, kLeaveSound, kJoinSound})) << Describe(PlayedSounds());
 }
 
@@ -117,9 +118,9 @@ TEST_F(GameFaults, AGameThatStopsAnsweringHoldsUpNeitherHarkwellNorItsTicks) {
   PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
   EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) != FALSE; }, 1s));
   EXPECT_EQ(app.ClickBegin(), "");  // Stop
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Begin Monitoring");
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
   EXPECT_EQ(app.ClickBegin(), "");  // Begin: finding and opening the game needs no answer from it
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
 
   // Once the game answers again, so do the announcements.
   ASSERT_TRUE(Answers(game.Window(), 10s));

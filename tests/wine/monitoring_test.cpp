@@ -5,16 +5,11 @@
 #include <gtest/gtest.h>
 #include <mmsystem.h>
 
+#include "tests/expected.h"
 #include "tests/rig/beside_game.h"
 
 namespace harkwell::rig {
 namespace {
-
-constexpr char kNoSoundDevice[] =
-    "You have no sound device installed, or you have an error with it.  Therefore, sounds cannot be played.";
-constexpr char kNoGame[] = "This program requires JJ2 to be running.";
-constexpr char kBegin[] = "&Begin Monitoring";
-constexpr char kStop[] = "&Stop Monitoring";
 
 class Monitoring : public HarkwellBesideGame {
  protected:
@@ -26,35 +21,35 @@ class Monitoring : public HarkwellBesideGame {
 
 TEST_F(Monitoring, WithoutTheGameBeginShowsTheAttachMessageAndLaterSucceeds) {
   game.Stop();
-  EXPECT_EQ(app.ClickBegin(), kNoGame);
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+  EXPECT_EQ(app.ClickBegin(), expected::kNoGame);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
   // The Flash boxes take part in no check: still only the attach message.
   app.Tick(ui::kChkFlashJoin, true);
   app.Tick(ui::kChkFlashLeave, true);
-  EXPECT_EQ(app.ClickBegin(), kNoGame);
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+  EXPECT_EQ(app.ClickBegin(), expected::kNoGame);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
 
   ASSERT_TRUE(game.Start());
   EXPECT_EQ(app.ClickBegin(), "");
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), kStop);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
   EXPECT_EQ(app.ClickBegin(), "");
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
 }
 
 TEST_F(Monitoring, AnyPlayBoxWithoutASoundDeviceShowsOnlyTheDeviceMessage) {
   app.Tick(ui::kChkPlayJoin, true);
   app.Tick(ui::kChkPlayLeave, true);
-  EXPECT_EQ(app.ClickBegin(), kNoSoundDevice);  // not the missing-sound messages
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+  EXPECT_EQ(app.ClickBegin(), expected::kNoSoundDevice);  // not the missing-sound messages
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
 
   app.Tick(ui::kChkPlayJoin, false);
-  EXPECT_EQ(app.ClickBegin(), kNoSoundDevice);
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+  EXPECT_EQ(app.ClickBegin(), expected::kNoSoundDevice);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
 
   // Without Play boxes the device is not asked for and Begin goes through.
   app.Tick(ui::kChkPlayLeave, false);
   EXPECT_EQ(app.ClickBegin(), "");
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), kStop);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
 }
 
 TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
@@ -62,7 +57,7 @@ TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
   Announced("join 1 Jazz", "Jazz has joined");
   ASSERT_TRUE(game.WaitForTitle(kGameTitle));  // the announcement ran out
   ASSERT_EQ(app.ClickBegin(), "");             // Stop
-  ASSERT_EQ(app.Caption(ui::kCmdBegin), kBegin);
+  ASSERT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
   // A running monitor would put the title back within a tick. A stopped one
   // makes no ticks to count, so the wait for a change is four intervals long.
   SetWindowTextA(game.Window(), "untouched");
@@ -73,7 +68,7 @@ TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
   game.Stop();
   ASSERT_TRUE(game.Start("--marker 0xE8"));
   ASSERT_EQ(app.ClickBegin(), "");
-  ASSERT_EQ(app.Caption(ui::kCmdBegin), kStop);
+  ASSERT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
   EXPECT_EQ(game.TitlesOverTicks(3), std::vector<std::string>{kGameTitle});
   Announced("join 2 Lori", "Lori has joined");
 

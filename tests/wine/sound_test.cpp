@@ -10,15 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/expected.h"
 #include "tests/rig/beside_game.h"
 
 namespace harkwell::rig {
 namespace {
 
-constexpr char kNoJoinSound[] =
-    "You have chosen to play a sound when someone joins, but you have not selected a sound to play.";
-constexpr char kNoLeaveSound[] =
-    "You have chosen to play a sound when someone leaves, but you have not selected a sound to play.";
 constexpr TestSound kDing{0x1111, 250};
 constexpr TestSound kDong{0x2222, 250};
 
@@ -41,17 +38,17 @@ std::wstring Sounds::folder_;
 TEST_F(Sounds, BeginNamesTheFirstPlayBoxWhoseSoundIsMissingAndCancelEmptiesOnlyItsOwn) {
   app.Tick(ui::kChkPlayJoin, true);
   app.Tick(ui::kChkPlayLeave, true);
-  EXPECT_EQ(app.ClickBegin(), kNoJoinSound);
+  EXPECT_EQ(app.ClickBegin(), expected::kNoJoinSound);
   app.ChooseSound(ui::kCmdSoundJoin, folder_ + L"ding.wav");
-  EXPECT_EQ(app.ClickBegin(), kNoLeaveSound);
+  EXPECT_EQ(app.ClickBegin(), expected::kNoLeaveSound);
   app.ChooseSound(ui::kCmdSoundLeave, folder_ + L"dong.wav");
   app.ChooseSound(ui::kCmdSoundJoin, L"");  // cancel: no join sound any more
-  EXPECT_EQ(app.ClickBegin(), kNoJoinSound);
+  EXPECT_EQ(app.ClickBegin(), expected::kNoJoinSound);
 
   // Play for leaves only, with the leave sound kept and no join sound: Begin succeeds.
   app.Tick(ui::kChkPlayJoin, false);
   EXPECT_EQ(app.ClickBegin(), "");
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
 }
 
 TEST_F(Sounds, APlayBoxTickedWhileMonitoringWaitsForTheNextBegin) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "tests/expected.h"
 #include "tests/rig/rig.h"
 #include "ui/control_ids.h"
 
@@ -14,7 +15,6 @@ namespace harkwell::rig {
 namespace {
 
 constexpr TestSound kJoinSound{0x2468, 250};
-constexpr char kNoGame[] = "This program requires JJ2 to be running.";
 
 class StartOptions : public testing::Test {
  protected:
@@ -36,7 +36,7 @@ TEST_F(StartOptions, AJoinSoundFromACyrillicPathFlashOnLeaveAndBeginSetUpTheWind
   ASSERT_TRUE(app.Launch(
       L"/JOIN \"\x0437\x0432\x0443\x043A.wav\" -flashleave /leave sounds\\leave.wav /begin", folder));
   ASSERT_TRUE(app.WaitForMain());
-  EXPECT_TRUE(WaitFor([&] { return app.Caption(ui::kCmdBegin) == "&Stop Monitoring"; }));
+  EXPECT_TRUE(WaitFor([&] { return app.Caption(ui::kCmdBegin) == expected::kStopCaption; }));
   EXPECT_TRUE(app.IsTicked(ui::kChkPlayJoin) && app.IsTicked(ui::kChkPlayLeave) &&
               app.IsTicked(ui::kChkFlashLeave));
   EXPECT_FALSE(app.IsTicked(ui::kChkFlashJoin));
@@ -73,18 +73,18 @@ TEST_F(StartOptions, TrayAndBeginMonitorUnseenUntilTheIconIsDoubleClicked) {
   PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
   ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
   EXPECT_FALSE(IsIconic(app.Form1()));
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
 }
 
 TEST_F(StartOptions, WaitWatchesAGameStartedLaterAndASecondStartOnlyShowsTheFirst) {
   ASSERT_TRUE(app.Launch(L"/tray /wait"));
   ASSERT_TRUE(app.WaitForMain(false));
-  EXPECT_TRUE(WaitFor([&] { return app.Caption(ui::kCmdBegin) == "&Stop Monitoring"; }));
+  EXPECT_TRUE(WaitFor([&] { return app.Caption(ui::kCmdBegin) == expected::kStopCaption; }));
   const std::wstring folder = TempFolder(L"harkwell-options");
   WriteFile(folder + L"player.txt", "0 join 4 Jazz\n");
   ASSERT_TRUE(game.Start("--scenario \"" + Utf8(folder + L"player.txt") + "\""));
   EXPECT_TRUE(game.WaitForTitle("Jazz has joined"));
-  EXPECT_EQ(FindProcessWindow(app.ProcessId(), "#32770", "Harkwell"), nullptr);
+  EXPECT_EQ(FindProcessWindow(app.ProcessId(), "#32770", expected::kTitle), nullptr);
 
   // A shortcut started while it runs: the running one comes out of the tray,
   // the new one ends at once, with no box and none of its options applied.
@@ -94,7 +94,7 @@ TEST_F(StartOptions, WaitWatchesAGameStartedLaterAndASecondStartOnlyShowsTheFirs
   EXPECT_TRUE(second.WaitForExit());
   EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
   EXPECT_FALSE(app.IsTicked(ui::kChkFlashJoin));
-  EXPECT_EQ(FindWindowA("#32770", "Harkwell"), nullptr);
+  EXPECT_EQ(FindWindowA("#32770", expected::kTitle), nullptr);
   ASSERT_TRUE(app.Exit());
 
   // Two started at the same moment: exactly one stays.
@@ -110,8 +110,8 @@ TEST_F(StartOptions, BeginWithoutAGameShowsTheWindowAndItsMessageThenStaysOff) {
   HWND box = app.WaitForMessageBox();
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(app.WaitForMain());  // out of the tray, to be seen behind the box
-  EXPECT_EQ(Harkwell::CloseMessageBox(box), kNoGame);
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Begin Monitoring");
+  EXPECT_EQ(Harkwell::CloseMessageBox(box), expected::kNoGame);
+  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
 }
 
 TEST_F(StartOptions, ABadArgumentIsNamedThenThePlainWindowOpensAndHelpOnlyHelps) {
@@ -125,7 +125,7 @@ TEST_F(StartOptions, ABadArgumentIsNamedThenThePlainWindowOpensAndHelpOnlyHelps)
     EXPECT_EQ(text.substr(0, text.find('\n')), firstLine);
     EXPECT_NE(text.find("Usage:"), std::string::npos);
     ASSERT_TRUE(app.WaitForMain());
-    EXPECT_EQ(app.Caption(ui::kCmdBegin), "&Begin Monitoring");
+    EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
     EXPECT_FALSE(app.IsTicked(ui::kChkFlashJoin) || app.IsTicked(ui::kChkPlayJoin));
     EXPECT_TRUE(app.Exit());
   }

@@ -11,9 +11,10 @@
 #include <iterator>
 #include <string>
 
+#include "tests/expected.h"
 #include "tests/rig/rig.h"
-#include "ui/about_texts.h"
 #include "ui/control_ids.h"
+#include "ui/texts.h"
 
 namespace harkwell::rig {
 namespace {
@@ -41,7 +42,7 @@ constexpr std::array kControls{
     Expected{ui::kChkFlashLeave, Kind::kCheckBox, "Flash JJ2 Window", 168, 80, 113, 17, Parent::kFrame},
     Expected{ui::kCmdExit, Kind::kButton, "E&xit", 8, 120, 57, 33, Parent::kWindow},
     Expected{ui::kCmdAbout, Kind::kButton, "&About", 72, 120, 57, 33, Parent::kWindow},
-    Expected{ui::kCmdBegin, Kind::kButton, "&Begin Monitoring", 136, 120, 169, 33, Parent::kWindow},
+    Expected{ui::kCmdBegin, Kind::kButton, expected::kBeginCaption, 136, 120, 169, 33, Parent::kWindow},
 };
 
 // Sets the DPI Wine reports to programs started from now on.
@@ -135,7 +136,7 @@ void PressAltKey(const Harkwell& app, char letter) {
 }
 
 TEST_F(Window, LayoutMatchesTheDesignAt96Dpi) {
-  EXPECT_EQ(WindowText(app.Form1()), "Harkwell");
+  EXPECT_EQ(WindowText(app.Form1()), expected::kTitle);
   ExpectLayout(app, 96);
   // A minimise box and a close box, for the tray and for ending the program.
   const LONG style = GetWindowLongA(app.Form1(), GWL_STYLE);
@@ -168,7 +169,7 @@ TEST_F(Window, KeyboardFocusStartsOnBeginAndTabFollowsTheDesignedOrder) {
   ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kChkFlashJoin); }));
   PressKey(app, VK_RETURN);
   ASSERT_TRUE(app.Flush());
-  EXPECT_EQ(app.WaitForWindow("#32770", "Harkwell", 500ms), nullptr);
+  EXPECT_EQ(app.WaitForWindow("#32770", expected::kTitle, 500ms), nullptr);
   EXPECT_EQ(FocusOf(app), app.Control(ui::kChkFlashJoin));
 }
 
@@ -189,7 +190,7 @@ TEST_F(Window, KeyboardAccessKeysAndEnterPressButtonsButEscapeDoesNothing) {
   // Alt+B begins monitoring; with no game running that ends in the attach message.
   PostMessageA(app.Form1(), WM_ACTIVATE, WA_ACTIVE, 0);
   PressAltKey(app, 'b');
-  HWND box = app.WaitForWindow("#32770", "Harkwell");
+  HWND box = app.WaitForWindow("#32770", expected::kTitle);
   ASSERT_NE(box, nullptr);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
@@ -211,8 +212,8 @@ TEST_F(Window, AboutOpensOnceAndIsBuiltAfreshAfterClosing) {
   app.Click(ui::kCmdAbout);
   HWND about = app.WaitForWindow(ui::kForm2Class);
   ASSERT_NE(about, nullptr);
-  EXPECT_EQ(WindowText(about), "About Harkwell");
-  EXPECT_EQ(WindowText(GetDlgItem(about, ui::kForm2Label1)), "Harkwell");
+  EXPECT_EQ(WindowText(about), expected::kAboutTitle);
+  EXPECT_EQ(WindowText(GetDlgItem(about, ui::kForm2Label1)), expected::kTitle);
   EXPECT_EQ(WindowText(GetDlgItem(about, ui::kForm2Label2)), "Version " HARKWELL_VERSION_TEXT);
   EXPECT_EQ(WindowText(GetDlgItem(about, ui::kCommand1)), "Close");
   RECT client{};
@@ -235,7 +236,7 @@ TEST_F(Window, AboutOpensOnceAndIsBuiltAfreshAfterClosing) {
   HWND again = app.WaitForWindow(ui::kForm2Class);
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(WindowText(GetDlgItem(again, ui::kForm2Label2)), "Version " HARKWELL_VERSION_TEXT);
-  EXPECT_EQ(WindowText(GetDlgItem(again, ui::kForm2Label1)), "Harkwell");
+  EXPECT_EQ(WindowText(GetDlgItem(again, ui::kForm2Label1)), expected::kTitle);
 
   // Ending the program takes the About window with it.
   EXPECT_TRUE(app.Exit());
@@ -320,7 +321,7 @@ TEST_F(Window, TrayIconMinimiseHidesTheWindowAndOnlyALeftDoubleClickBringsItBack
   ASSERT_TRUE(WaitFor([&] {
     return IsWindowVisible(app.Form1()) && !IsIconic(app.Form1()) && !TrayIconExists(app.Form1());
   }));
-  EXPECT_EQ(WindowText(app.Form1()), "Harkwell");
+  EXPECT_EQ(WindowText(app.Form1()), expected::kTitle);
 
   // And again: every minimise adds the icon anew.
   PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -344,7 +345,7 @@ TEST_F(Window, TrayIconANewNotificationAreaGetsTheIconBack) {
   NOTIFYICONDATAA icon{};
   icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
   icon.hWnd = app.Form1();
-  icon.uID = 1;
+  icon.uID = expected::kTrayIconId;
   ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
   PostMessageA(app.Form1(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   EXPECT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "monitor/game_facts.h"
+#include "tests/expected.h"
 #include "tests/rig/rig.h"
 #include "ui/control_ids.h"
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
   if (command == "wait-monitoring") {
     HWND main = MainWindow();
     const bool monitoring = main != nullptr && WaitFor([&] {
-                              return WindowText(ControlOf(main, ui::kCmdBegin)) == "&Stop Monitoring";
+                              return WindowText(ControlOf(main, ui::kCmdBegin)) == expected::kStopCaption;
                             });
     return monitoring ? 0 : Fail("monitoring did not start");
   }

@@ -1,9 +1,12 @@
-// Feeds arbitrary bytes to the sound-file check. The sanitizers catch any read
-// outside the input; after a file is accepted, its rebuilt copy must hold
-// every chunk winmm reads, with sizes that end exactly where the copy ends.
+// Feeds arbitrary bytes to the sound-file check and holds it to a model of
+// its own of the files winmm opens and plays: the check accepts exactly the
+// files the model accepts, finds the same format and samples, and its rebuilt
+// copy holds just those. The sanitizers catch any read outside the input.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "fuzz/require.h"
@@ -11,10 +14,90 @@
 
 namespace {
 
-std::uint32_t Read32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+using Bytes = std::span<const std::uint8_t>;
+
+// Every RIFF number is little-endian.
+std::uint32_t Number(Bytes bytes, std::uint64_t at, int width) {
   std::uint32_t value = 0;
-  std::memcpy(&value, bytes.data() + offset, 4);
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | bytes[at + i];
   return value;
+}
+
+bool Named(Bytes bytes, std::uint64_t at, const char* id) {
+  return std::memcmp(bytes.data() + at, id, 4) == 0;
+}
+
+struct Sound {
+  std::vector<std::uint8_t> format;
+  std::uint64_t samplesAt = 0;
+  std::uint32_t samples = 0;
+};
+
+// A format winmm opens: the 16 bytes of fields every format has, 1 to 32
+// channels, blocks of a byte or more, 3 bytes a second (a byte in each third
+// of a second it plays) up to 64 MiB. Any tag but PCM (1) also has a 2-byte
+// count of extra bytes, all present; a 16-byte chunk that stops before that
+// count is read as counting none. A chunk is read no further than 18 bytes
+// and the most that count can say.
+std::optional<std::vector<std::uint8_t>> Format(Bytes body) {
+  std::vector<std::uint8_t> format(body.begin(),
+                                   body.begin() + std::min<std::size_t>(body.size(), 18 + 0xFFFF));
+  if (format.size() < 16) return std::nullopt;
+  const bool pcm = Number(format, 0, 2) == 1;
+  if (!pcm && format.size() == 16) format.resize(18);
+  if (!pcm && (format.size() < 18 || format.size() < 18 + Number(format, 16, 2))) return std::nullopt;
+  const std::uint32_t channels = Number(format, 2, 2);
+  const std::uint32_t perSecond = Number(format, 8, 4);
+  if (channels < 1 || channels > 32 || Number(format, 12, 2) < 1 || perSecond < 3 || perSecond > 1u << 26)
+    return std::nullopt;
+  return format;
+}
+
+// The RIFF chunk is a list of chunks, each an id, a 32-bit size, a body and,
+// after an odd size, a pad byte. Only what lies both inside the size it claims
+// (no wrap-around: streaming writers leave that size at its largest) and
+// inside the file counts, and only its first 1024 chunks are looked at. The
+// first "fmt " is the format: whole, and usable, or the file is refused. The
+// first "data" after it holds the samples, as many as are there. A "data"
+// before the format, or a later "fmt ", is just another chunk.
+std::optional<Sound> Model(Bytes file) {
+  if (file.size() < 12 || !Named(file, 0, "RIFF") || !Named(file, 8, "WAVE")) return std::nullopt;
+  const std::uint64_t end = std::min<std::uint64_t>(file.size(), std::uint64_t{8} + Number(file, 4, 4));
+  std::optional<std::vector<std::uint8_t>> format;
+  std::uint64_t at = 12;
+  for (int chunks = 0; chunks < 1024 && at + 8 <= end; ++chunks) {
+    const std::uint64_t body = at + 8, size = Number(file, at + 4, 4);
+    const std::uint64_t held = std::min(size, end - body);  // of the body, inside the end
+    if (!format && Named(file, at, "fmt ")) {
+      if (held < size || !(format = Format(file.subspan(body, size)))) return std::nullopt;
+    } else if (format && Named(file, at, "data")) {
+      return Sound{*format, body, static_cast<std::uint32_t>(held)};
+    }
+    at = std::min(end, body + size + size % 2);
+  }
+  return std::nullopt;
+}
+
+// The copy winmm reads from memory: RIFF, WAVE, the format, the samples, each
+// odd-size chunk padded with a zero, every size exact.
+std::vector<std::uint8_t> Copy(const Sound& sound, Bytes file) {
+  std::vector<std::uint8_t> copy;
+  const auto put = [&](const char* id, std::optional<std::uint64_t> size) {
+    for (int i = 0; i < 4; ++i) copy.push_back(static_cast<std::uint8_t>(id[i]));
+    for (int shift = 0; size && shift < 32; shift += 8)
+      copy.push_back(static_cast<std::uint8_t>(*size >> shift));
+  };
+  const auto chunk = [&](const char* id, Bytes body) {
+    put(id, body.size());
+    copy.insert(copy.end(), body.begin(), body.end());
+    if (body.size() % 2) copy.push_back(0);
+  };
+  const std::uint64_t format = sound.format.size(), samples = sound.samples;
+  put("RIFF", 4 + 8 + format + format % 2 + 8 + samples + samples % 2);
+  put("WAVE", std::nullopt);
+  chunk("fmt ", sound.format);
+  chunk("data", file.subspan(sound.samplesAt, samples));
+  return copy;
 }
 
 }  // namespace
@@ -28,25 +111,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(into.data(), data + offset, count);
     return count;
   };
+  const Bytes file(data, size);
+  const std::optional<Sound> sound = Model(file);
   const std::optional<WaveChunks> chunks = FindWaveChunks(size, read);
-  if (!chunks) return 0;
-  Require(chunks->dataOffset + chunks->dataSize <= size, "data inside the file");
-  const std::size_t formatSize = chunks->format.size();
-
+  if (!sound) {
+    Require(!chunks, "a file winmm cannot play is refused");
+    return 0;
+  }
+  Require(chunks.has_value(), "a file winmm plays is accepted");
+  Require(chunks->format == sound->format, "the format winmm reads");
+  Require(chunks->dataOffset == sound->samplesAt && chunks->dataSize == sound->samples,
+          "the samples it plays");
   const std::optional<std::vector<std::uint8_t>> copy = BuildPlayableWave(*chunks, read);
-  Require(copy.has_value(), "the samples of an accepted file are read");
-  const std::vector<std::uint8_t>& wave = *copy;
-  const std::size_t formatEnd = 20 + formatSize + (formatSize & 1);
-  Require(wave.size() >= formatEnd + 8, "room for both chunks");
-  Require(std::memcmp(wave.data(), "RIFF", 4) == 0 && std::memcmp(wave.data() + 8, "WAVEfmt ", 8) == 0,
-          "RIFF, WAVE, fmt first");
-  Require(Read32(wave, 4) == wave.size() - 8, "RIFF size ends at the end");
-  Require(Read32(wave, 16) == formatSize && formatSize >= 16, "whole fmt chunk");
-  Require(std::memcmp(wave.data() + 20, chunks->format.data(), formatSize) == 0, "the format as read");
-  Require(std::memcmp(wave.data() + formatEnd, "data", 4) == 0, "data after fmt");
-  const std::uint32_t dataSize = Read32(wave, formatEnd + 4);
-  Require(formatEnd + 8 + dataSize + (dataSize & 1) == wave.size(), "data ends at the end");
-  Require(std::memcmp(wave.data() + formatEnd + 8, data + chunks->dataOffset, dataSize) == 0,
-          "the file's own samples");
+  Require(copy == Copy(*sound, file), "the copy holds just that format and those samples");
   return 0;
 }

@@ -31,15 +31,16 @@ enum Form1Control : int {
   kCmdBegin = 111,
 };
 
+// The About window's controls keep their designer's plain names.
 enum Form2Control : int {
-  kImage1 = 200,
-  kForm2Label1 = 201,
-  kForm2Label2 = 202,
-  kForm2Label3 = 203,
-  kForm2Label4 = 204,
-  kForm2Label5 = 205,
-  kForm2Label6 = 206,
-  kCommand1 = 207,
+  kImage1 = 200,       // the program icon
+  kForm2Label1 = 201,  // the program's name
+  kForm2Label2 = 202,  // its version
+  kForm2Label3 = 203,  // the credit line
+  kForm2Label4 = 204,  // the web site link
+  kForm2Label5 = 205,  // the e-mail link
+  kForm2Label6 = 206,  // the line of thanks
+  kCommand1 = 207,     // Close
 };
 
 // Resource id of the program icon.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <mmsystem.h>
 
 #include <array>
@@ -28,6 +29,7 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 static_assert(kShowYourselfMessage == WM_APP + 1);
 
 constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT_PTR kFrameSubclass = 1;
 constexpr UINT kTimer1Interval = 250;  // ms
 
 constexpr UINT kMessageStyle = MB_OK | MB_ICONERROR;
@@ -87,8 +89,7 @@ void ShowFailure(const char* text) {
 // The group box is the parent of most settings, but a button control neither
 // passes its children's notifications on nor paints its inside; forward the
 // one and fill the other.
-LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
-  const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(frame, GWLP_USERDATA));
+LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
   switch (message) {
     case WM_COMMAND:
       return SendMessageA(GetParent(frame), message, wParam, lParam);
@@ -101,9 +102,13 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
       FillRect(reinterpret_cast<HDC>(wParam), &inside, GetSysColorBrush(COLOR_BTNFACE));
       return TRUE;
     }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(frame, FrameProc, kFrameSubclass);
+      break;
     default:
-      return CallWindowProcA(original, frame, message, wParam, lParam);
+      break;
   }
+  return DefSubclassProc(frame, message, wParam, lParam);
 }
 
 void CreateControls(HWND form) {
@@ -113,8 +118,7 @@ void CreateControls(HWND form) {
   state.frame = CreateControl(form, kFrameSettingsLayout, state.dpi, font);
   SetWindowLongPtrA(state.frame, GWL_EXSTYLE,
                     GetWindowLongPtrA(state.frame, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
-  SetWindowLongPtrA(state.frame, GWLP_USERDATA, GetWindowLongPtrA(state.frame, GWLP_WNDPROC));
-  SetWindowLongPtrA(state.frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));
+  SetWindowSubclass(state.frame, FrameProc, kFrameSubclass, 0);
   const POINT frameOrigin{TwipsToPixels(kFrameSettingsLayout.left, state.dpi),
                           TwipsToPixels(kFrameSettingsLayout.top, state.dpi)};
   for (const ControlSpec& placement : kFrameControls)
@@ -288,7 +292,7 @@ HWND Create(HINSTANCE instance, int dpi, bool minimised) {
                          CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
 }
 
-void Start(const StartOptions& options, int showCommand) {
+void ApplyStartOptions(const StartOptions& options, int showCommand) {
   HWND form = state.window.get();
   auto tick = [](int id) { SendMessageA(Control(id), BM_SETCHECK, BST_CHECKED, 0); };
   // A path given becomes the sound as a choice in the dialog would, with its

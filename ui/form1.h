@@ -14,7 +14,7 @@ namespace harkwell::ui::form1 {
 HWND Create(HINSTANCE instance, int dpi, bool minimised);
 // Applies the start-up options through the controls' own handlers, then
 // shows the window as `showCommand` says, or puts it in the tray.
-void Start(const StartOptions& options, int showCommand);
+void ApplyStartOptions(const StartOptions& options, int showCommand);
 // The window, or nullptr before it is created and after it is destroyed.
 HWND Window();
 // One of its controls by id, on the window or inside the group box.

@@ -14,7 +14,7 @@
 #include "ui/keyboard.h"
 #include "ui/layout.h"
 #include "ui/owned.h"
-#include "ui/start.h"
+#include "ui/read_command_line.h"
 #include "ui/texts.h"
 
 namespace {
@@ -75,7 +75,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
   harkwell::ui::form2::Register(hInstance, dpi);
   HWND form = harkwell::ui::form1::Create(hInstance, dpi, commandLine.options.tray);
   if (form == nullptr) return 1;
-  harkwell::ui::form1::Start(commandLine.options, nShowCmd);
+  harkwell::ui::form1::ApplyStartOptions(commandLine.options, nShowCmd);
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

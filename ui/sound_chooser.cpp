@@ -16,8 +16,8 @@ namespace harkwell::ui::form1 {
 namespace {
 
 constexpr DWORD kFileNameCapacity = 260;  // characters, the terminating NUL included
-constexpr DWORD kDialogFlags = 2101252;   // OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_LONGNAMES
-static_assert(kDialogFlags == (OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_LONGNAMES));
+// No read-only box, only a file that exists, long names.
+constexpr DWORD kDialogFlags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_LONGNAMES;
 
 // The dialog's settings; only the file name changes from one showing to the next.
 struct CommonDialog {

@@ -26,11 +26,11 @@ constexpr size_t kTipSize = 64;
 static_assert(offsetof(NOTIFYICONDATAA, szTip) + kTipSize == kTrayRecordSize);
 
 constexpr UINT kTrayIconId = 1;
-constexpr UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;  // 7
+constexpr UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 // The tray reports mouse events as WM_LBUTTONDOWN with the event's message
 // number in the low 16 bits of lParam, which reads as the x coordinate.
-constexpr UINT kTrayCallbackMessage = WM_LBUTTONDOWN;  // 0x201
-constexpr int kTrayDoubleClick = WM_LBUTTONDBLCLK;     // 0x203
+constexpr UINT kTrayCallbackMessage = WM_LBUTTONDOWN;
+constexpr int kTrayDoubleClick = WM_LBUTTONDBLCLK;
 
 // Zero until the first minimise; afterwards it names the icon added last.
 NOTIFYICONDATAA trayIconData;

@@ -1,4 +1,4 @@
-#include "ui/start.h"
+#include "ui/read_command_line.h"
 
 #include <windows.h>
 

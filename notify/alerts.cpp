@@ -20,9 +20,7 @@ void RaiseAlerts(const RosterEvents& events) {
 }
 
 void FlashGameWindow(platform::WindowHandle window) {
-  // 20 is the record's size in the game's 32-bit world; the Win32 layer
-  // substitutes the size its own FLASHWINFO has.
-  platform::FlashWindowWithInfo({20, window, kFlashAll, kFlashCount, 0});
+  platform::FlashWindowWithInfo({window, kFlashAll, kFlashCount, 0});
 }
 
 }  // namespace harkwell

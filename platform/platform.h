@@ -49,9 +49,9 @@ bool SetWindowTitle(WindowHandle window, const char* title);
 // can also be played. `flags` are the sndPlaySound flags.
 void PlaySoundFile(const std::string& path, std::uint32_t flags);
 
-// The FLASHWINFO record as the program fills it.
+// The FLASHWINFO record as the program fills it; the Win32 layer gives it
+// the size its own FLASHWINFO has, the only one the call accepts.
 struct FlashWindowInfo {
-  std::uint32_t cbSize = 0;
   WindowHandle hwnd = 0;
   std::uint32_t dwFlags = 0;
   std::uint32_t uCount = 0;

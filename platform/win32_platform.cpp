@@ -87,8 +87,8 @@ SoundBuffers& PlayingSounds() {
 // The game's window thread handles the title change. A game that has stopped
 // answering must not hold up the tick, and with it every window of ours. A
 // game that answers does so within a few milliseconds even under Wine, where
-// the caption goes to the X server; two writes in one tick still leave more
-// than half of the 250 ms interval to our own windows.
+// the caption goes to the X server. A tick writes at most twice, so a game
+// that stops answering holds it up for at most 200 ms of its 250.
 constexpr UINT kTitleWriteTimeoutMs = 100;
 
 }  // namespace
@@ -199,7 +199,7 @@ void PlaySoundFile(const std::string& path, std::uint32_t flags) {
 
 void FlashWindowWithInfo(const FlashWindowInfo& info) {
   FLASHWINFO flash{};
-  flash.cbSize = sizeof(FLASHWINFO);  // the API accepts only its own size
+  flash.cbSize = sizeof(FLASHWINFO);
   flash.hwnd = ToHwnd(info.hwnd);
   flash.dwFlags = info.dwFlags;
   flash.uCount = info.uCount;

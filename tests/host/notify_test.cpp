@@ -150,7 +150,6 @@ TEST_F(AlertTest, EachSwitchFiresOnlyItsOwnAlertWithTheExactArguments) {
   EXPECT_EQ(game().soundsPlayed.size(), 1u);
   ASSERT_EQ(game().flashesRequested.size(), 1u);
   const platform::FlashWindowInfo& flash = game().flashesRequested[0];
-  EXPECT_EQ(flash.cbSize, 20u);
   EXPECT_EQ(flash.hwnd, game().window);
   EXPECT_EQ(flash.dwFlags, 3u);
   EXPECT_EQ(flash.uCount, 5u);

@@ -1,5 +1,5 @@
-// The fixture of most end-to-end tests: Harkwell and a simulated game, both
-// started afresh for each test, and the sounds played so far forgotten.
+// The fixtures of the end-to-end tests: Harkwell, ended after each test, and
+// the sounds played so far forgotten before it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,17 +10,25 @@
 
 namespace harkwell::rig {
 
-class HarkwellBesideGame : public testing::Test {
+class HarkwellTest : public testing::Test {
  protected:
-  void SetUp() override {
-    ForgetPlayedSounds();
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(game.Start());
-  }
+  void SetUp() override { ForgetPlayedSounds(); }
   void TearDown() override {
     if (app.Running()) {
       EXPECT_TRUE(app.Exit());
     }
+  }
+  Harkwell app;
+  Game game;
+};
+
+// Harkwell and a simulated game, both started afresh for each test.
+class HarkwellBesideGame : public HarkwellTest {
+ protected:
+  void SetUp() override {
+    HarkwellTest::SetUp();
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(game.Start());
   }
 
   // Begins monitoring and waits for its first tick.
@@ -33,9 +41,6 @@ class HarkwellBesideGame : public testing::Test {
     ASSERT_TRUE(game.Command(command)) << command;
     ASSERT_TRUE(game.WaitForTitle(title)) << "after " << command << " the title is " << game.Title();
   }
-
-  Harkwell app;
-  Game game;
 };
 
 }  // namespace harkwell::rig

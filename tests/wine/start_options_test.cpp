@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/expected.h"
-#include "tests/rig/rig.h"
+#include "tests/rig/beside_game.h"
 #include "ui/control_ids.h"
 
 namespace harkwell::rig {
@@ -16,17 +16,7 @@ namespace {
 
 constexpr TestSound kJoinSound{0x2468, 250};
 
-class StartOptions : public testing::Test {
- protected:
-  void SetUp() override { ForgetPlayedSounds(); }
-  void TearDown() override {
-    if (app.Running()) {
-      EXPECT_TRUE(app.Exit());
-    }
-  }
-  Harkwell app;
-  Game game;
-};
+using StartOptions = HarkwellTest;
 
 TEST_F(StartOptions, AJoinSoundFromACyrillicPathFlashOnLeaveAndBeginSetUpTheWindowAndPlay) {
   ASSERT_TRUE(game.Start());

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "tests/expected.h"
-#include "tests/rig/rig.h"
+#include "tests/rig/beside_game.h"
 #include "ui/control_ids.h"
 #include "ui/texts.h"
 
@@ -106,15 +106,12 @@ void ExpectLayout(const Harkwell& app, int dpi) {
 }
 
 // Harkwell on its own, started afresh for each test.
-class Window : public testing::Test {
+class Window : public HarkwellTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(app.Start()); }
-  void TearDown() override {
-    if (app.Running()) {
-      EXPECT_TRUE(app.Exit());
-    }
+  void SetUp() override {
+    HarkwellTest::SetUp();
+    ASSERT_TRUE(app.Start());
   }
-  Harkwell app;
 };
 
 HWND FocusOf(const Harkwell& app) {

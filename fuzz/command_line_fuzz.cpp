@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   switch (parsed.kind) {
     case StartKind::kRun:
       for (const auto& path : {parsed.options.joinSoundPath, parsed.options.leaveSoundPath})
-        Require(!path || path->rfind("C:\\a", 0) == 0, "a kept path comes from the finder");
+        Require(!path || path->rfind(u"C:\\a", 0) == 0, "a kept path comes from the finder");
       break;
     case StartKind::kShowError:
       Require(parsed.message.size() > 2 && parsed.message[0] == u'"', "the bad argument first, quoted");

@@ -97,13 +97,13 @@ bool Write(std::vector<std::string>& titles, const std::string& title, bool aliv
 
 void ExpectAlerts(bool joins, bool leaves, platform::WindowHandle window) {
   const auto& game = simulated::Game();
-  std::vector<std::string> sounds;
+  std::vector<std::u16string> sounds;
   if (joins && alertSettings.playJoin == 1) {
     sounds.push_back(alertSettings.joinSoundPath);
   } else if (leaves && alertSettings.playLeave == 1) {
     sounds.push_back(alertSettings.leaveSoundPath);
   }
-  std::vector<std::string> played;
+  std::vector<std::u16string> played;
   for (const simulated::SoundCall& call : game.soundsPlayed) {
     Require(call.flags == 3, "sounds play asynchronously, nothing in their place");
     played.push_back(call.path);
@@ -213,9 +213,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   game.logReads = true;
 
   // A known build's marker, or any byte, which most often is no build's.
-  const std::uint8_t marker = input.ConsumeBool()
-                                  ? kGameLayouts[input.ConsumeIntegralInRange<std::size_t>(0, kGameLayouts.size() - 1)].marker
-                                  : input.ConsumeIntegral<std::uint8_t>();
+  const std::uint8_t marker =
+      input.ConsumeBool()
+          ? kGameLayouts[input.ConsumeIntegralInRange<std::size_t>(0, kGameLayouts.size() - 1)].marker
+          : input.ConsumeIntegral<std::uint8_t>();
   model = Model{};
   for (std::size_t row = 0; row < kGameLayouts.size(); ++row) {
     if (kGameLayouts[row].marker == marker) model.layout = static_cast<int>(row);
@@ -226,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto bit = [&](int n) {
     return static_cast<std::uint8_t>((switches >> n & 1) != 0 ? 1 + (switches >> 7) : 0);
   };
-  alertSettings = {bit(0), bit(1), bit(2), bit(3), "join.wav", "leave.wav"};
+  alertSettings = {bit(0), bit(1), bit(2), bit(3), u"join.wav", u"leave.wav"};
   const int layout = model.layout;
   const std::uint32_t tableStart = Name(layout, 1) - 16;
   const std::uint32_t tableSize = 33 * kRecordStride;

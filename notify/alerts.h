@@ -15,9 +15,9 @@ struct AlertSettings {
   std::uint8_t flashJoin = 0;
   std::uint8_t playLeave = 0;
   std::uint8_t flashLeave = 0;
-  // UTF-8 paths from the sound chooser; empty means none chosen.
-  std::string joinSoundPath;
-  std::string leaveSoundPath;
+  // Paths from the sound chooser, in Windows' own UTF-16; empty means none chosen.
+  std::u16string joinSoundPath;
+  std::u16string leaveSoundPath;
 };
 
 extern AlertSettings alertSettings;

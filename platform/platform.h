@@ -45,9 +45,9 @@ bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t&
 // the window took the title; false when it did not answer in time or is gone.
 bool SetWindowTitle(WindowHandle window, const char* title);
 
-// Plays a sound file; `path` is UTF-8 so that any file the user can choose
-// can also be played. `flags` are the sndPlaySound flags.
-void PlaySoundFile(const std::string& path, std::uint32_t flags);
+// Plays a sound file; `path` is UTF-16 as Windows names files, so that any
+// file the user can choose can also be played. `flags` are the sndPlaySound flags.
+void PlaySoundFile(const std::u16string& path, std::uint32_t flags);
 
 // The FLASHWINFO record as the program fills it; the Win32 layer gives it
 // the size its own FLASHWINFO has, the only one the call accepts.

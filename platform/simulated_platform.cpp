@@ -150,7 +150,7 @@ bool SetWindowTitle(WindowHandle window, const char* title) {
   return true;
 }
 
-void PlaySoundFile(const std::string& path, std::uint32_t flags) {
+void PlaySoundFile(const std::u16string& path, std::uint32_t flags) {
   Game().soundsPlayed.push_back({path, flags});
 }
 

@@ -26,7 +26,7 @@ struct ReadRecord {
 };
 
 struct SoundCall {
-  std::string path;
+  std::u16string path;
   std::uint32_t flags;
 };
 

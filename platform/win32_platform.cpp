@@ -23,17 +23,6 @@ HWND ToHwnd(WindowHandle window) { return static_cast<HWND>(LongToHandle(static_
 HANDLE ToHandle(ProcessHandle process) { return LongToHandle(static_cast<LONG>(process)); }
 std::uint32_t FromHandle(HANDLE handle) { return HandleToULong(handle); }
 
-std::wstring Utf8ToWide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                         static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(),
-                      length);
-  return wide;
-}
-
 struct FileCloser {
   using pointer = HANDLE;
   void operator()(HANDLE file) const {
@@ -158,10 +147,10 @@ bool SetWindowTitle(WindowHandle window, const char* title) {
          taken != FALSE;
 }
 
-void PlaySoundFile(const std::string& path, std::uint32_t flags) {
+void PlaySoundFile(const std::u16string& path, std::uint32_t flags) {
   // Every file is checked before winmm sees it, by name or not: winmm trusts
   // what a file's header says (see wave_file.h).
-  const std::wstring widePath = Utf8ToWide(path);
+  const std::wstring widePath(path.begin(), path.end());
   std::optional<std::string> ansiPath;
   std::optional<std::vector<std::uint8_t>> wave;
   {

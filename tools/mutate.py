@@ -237,10 +237,10 @@ def programs():
     replay = lambda name: [d for d in (f"fuzz/corpus/{name}", f"fuzz/regressions/{name}")
                            if os.path.isdir(os.path.join(SRC, d))]
     return {
-        "host_tests": (tests + core + lib("harkwell_wave") + lib("harkwell_text"), ["--gtest_fail_fast"]),
+        "host_tests": (tests + core + lib("harkwell_wave") + lib("harkwell_command_line"), ["--gtest_fail_fast"]),
         "roster_replay": (["fuzz/roster_fuzz.cpp", "fuzz/replay_main.cpp"] + core, replay("roster")),
         "wave_replay": (["fuzz/wave_fuzz.cpp", "fuzz/replay_main.cpp"] + lib("harkwell_wave"), replay("wave")),
-        "command_line_replay": (["fuzz/command_line_fuzz.cpp", "fuzz/replay_main.cpp"] + lib("harkwell_text"),
+        "command_line_replay": (["fuzz/command_line_fuzz.cpp", "fuzz/replay_main.cpp"] + lib("harkwell_command_line"),
                                 replay("command_line")),
     }
 

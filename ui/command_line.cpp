@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "platform/unicode.h"
-
 namespace harkwell::ui {
 namespace {
 
@@ -81,12 +79,7 @@ CommandLine ParseCommandLine(std::span<const std::u16string> arguments, const Fi
           break;
         }
         const std::u16string& path = arguments[++i];
-        // A path the program could not keep as UTF-8 names no file it could play.
-        std::optional<std::string> found;
-        if (platform::Utf16ToUtf8(path)) {
-          if (const std::optional<std::u16string> absolute = find(path))
-            found = platform::Utf16ToUtf8(*absolute);
-        }
+        std::optional<std::u16string> found = find(path);
         if (!found) {
           fail(Quoted(path) + u" names no file that can be opened.");
           break;

@@ -13,9 +13,9 @@ namespace harkwell::ui {
 
 // Applied at start-up through the handlers the controls use.
 struct StartOptions {
-  // UTF-8 absolute paths, as the sound chooser would set them; each ticks its Play box.
-  std::optional<std::string> joinSoundPath;
-  std::optional<std::string> leaveSoundPath;
+  // Absolute paths, as the sound chooser would set them; each ticks its Play box.
+  std::optional<std::u16string> joinSoundPath;
+  std::optional<std::u16string> leaveSoundPath;
   bool flashJoin = false;
   bool flashLeave = false;
   bool begin = false;  // pressed once everything else is applied

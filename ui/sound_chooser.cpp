@@ -8,7 +8,6 @@
 #include <string>
 
 #include "notify/alerts.h"
-#include "platform/unicode.h"
 #include "ui/form1.h"
 #include "ui/texts.h"
 
@@ -29,9 +28,9 @@ struct CommonDialog {
 CommonDialog cdlgMain;
 
 // Shows the dialog and sets `path` from its outcome: the chosen file, empty on
-// cancel, unchanged on a failure. The dialog's wide API lets any file name through; the path is kept
-// as UTF-8, which the sound player turns back into wide text.
-void ChooseSound(std::string& path) {
+// cancel, unchanged on a failure. The wide API lets any file name through,
+// and the path is kept as the dialog gives it.
+void ChooseSound(std::u16string& path) {
   wchar_t before[kFileNameCapacity];
   std::memcpy(before, cdlgMain.fileName, sizeof(before));
 
@@ -46,8 +45,7 @@ void ChooseSound(std::string& path) {
   dialog.lpstrDefExt = cdlgMain.defaultExtension;
   dialog.Flags = kDialogFlags;
   if (GetOpenFileNameW(&dialog)) {
-    // A name the program cannot keep as UTF-8 is no sound it could play.
-    path = platform::Utf16ToUtf8(reinterpret_cast<const char16_t*>(cdlgMain.fileName)).value_or("");
+    path = reinterpret_cast<const char16_t*>(cdlgMain.fileName);
     return;
   }
 

@@ -135,13 +135,13 @@ TEST_F(AlertTest, EachSwitchFiresOnlyItsOwnAlertWithTheExactArguments) {
   AttachToGame();
   alertSettings.playJoin = 1;
   alertSettings.flashLeave = 1;
-  alertSettings.joinSoundPath = "C:\\sounds\\join.wav";
-  alertSettings.leaveSoundPath = "C:\\sounds\\leave.wav";
+  alertSettings.joinSoundPath = u"C:\\sounds\\join.wav";
+  alertSettings.leaveSoundPath = u"C:\\sounds\\leave.wav";
 
   Join(1, "Spaz");
   MonitorTick();
   ASSERT_EQ(game().soundsPlayed.size(), 1u);
-  EXPECT_EQ(game().soundsPlayed[0].path, "C:\\sounds\\join.wav");
+  EXPECT_EQ(game().soundsPlayed[0].path, u"C:\\sounds\\join.wav");
   EXPECT_EQ(game().soundsPlayed[0].flags, 3u);
   EXPECT_TRUE(game().flashesRequested.empty());
 
@@ -166,23 +166,23 @@ TEST_F(AlertTest, SwitchesFireOnlyWhenExactlyOneAndPathsAreReadAtEachAlert) {
   EXPECT_EQ(game().flashesRequested.size(), 1u);
 
   alertSettings.playLeave = 1;
-  alertSettings.leaveSoundPath = "";  // cleared by the chooser while monitoring
+  alertSettings.leaveSoundPath = u"";  // cleared by the chooser while monitoring
   Leave(1);
   MonitorTick();
   ASSERT_EQ(game().soundsPlayed.size(), 1u);
-  EXPECT_EQ(game().soundsPlayed[0].path, "");
+  EXPECT_EQ(game().soundsPlayed[0].path, u"");
 }
 
 TEST_F(AlertTest, ATickWithJoinsAndLeavesGivesOneSoundAndOneFlash) {
   const struct {
     AlertSettings settings;
-    const char* sound;  // nullptr: none
+    const char16_t* sound;  // nullptr: none
     std::size_t flashes;
   } cases[] = {
-      {{1, 0, 1, 0, "join.wav", "leave.wav"}, "join.wav", 0},
-      {{0, 0, 1, 1, "join.wav", "leave.wav"}, "leave.wav", 1},
-      {{0, 1, 0, 0, "join.wav", "leave.wav"}, nullptr, 1},
-      {{0, 1, 0, 1, "join.wav", "leave.wav"}, nullptr, 1},
+      {{1, 0, 1, 0, u"join.wav", u"leave.wav"}, u"join.wav", 0},
+      {{0, 0, 1, 1, u"join.wav", u"leave.wav"}, u"leave.wav", 1},
+      {{0, 1, 0, 0, u"join.wav", u"leave.wav"}, nullptr, 1},
+      {{0, 1, 0, 1, u"join.wav", u"leave.wav"}, nullptr, 1},
   };
   for (const auto& c : cases) {
     SetUp();
@@ -195,9 +195,9 @@ TEST_F(AlertTest, ATickWithJoinsAndLeavesGivesOneSoundAndOneFlash) {
     Join(3, "C");
     Join(4, "D");
     MonitorTick();
-    std::vector<std::string> sounds;
+    std::vector<std::u16string> sounds;
     for (const simulated::SoundCall& call : game().soundsPlayed) sounds.push_back(call.path);
-    EXPECT_EQ(sounds, c.sound ? std::vector<std::string>{c.sound} : std::vector<std::string>{});
+    EXPECT_EQ(sounds, c.sound ? std::vector<std::u16string>{c.sound} : std::vector<std::u16string>{});
     EXPECT_EQ(game().flashesRequested.size(), c.flashes);
   }
 }

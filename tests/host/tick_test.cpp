@@ -12,7 +12,7 @@ using Titles = std::vector<std::string>;
 
 TEST_F(TickTest, AnEndedGameGivesEveryoneOneLeaveThenTheNextIsAwaitedWithoutReads) {
   AttachToGame();
-  alertSettings = {1, 1, 1, 1, "join.wav", "leave.wav"};
+  alertSettings = {1, 1, 1, 1, u"join.wav", u"leave.wav"};
   Join(4, "Spaz");
   Join(7, "Jazz");
   game().titleWritesToMiss = 2;  // the idle title and the joins: they wait to be written again
@@ -24,7 +24,7 @@ TEST_F(TickTest, AnEndedGameGivesEveryoneOneLeaveThenTheNextIsAwaitedWithoutRead
   EXPECT_EQ(MonitorTick(), TickOutcome::WaitingForGame);
   EXPECT_EQ(game().titlesSet, Titles{"Spaz has left, Jazz has left"});
   ASSERT_EQ(game().soundsPlayed.size(), 1u);
-  EXPECT_EQ(game().soundsPlayed[0].path, "leave.wav");
+  EXPECT_EQ(game().soundsPlayed[0].path, u"leave.wav");
   EXPECT_EQ(game().flashesRequested.size(), 1u);
   EXPECT_TRUE(game().openHandles.empty());
 

@@ -10,7 +10,6 @@
 #include <iterator>
 #include <thread>
 
-#include "platform/unicode.h"
 #include "tests/expected.h"
 #include "tests/wav_writer.h"
 #include "tools/simgame/simgame_protocol.h"
@@ -105,7 +104,11 @@ std::string ProgramDirectory() {
 }
 
 std::string Utf8(const std::wstring& text) {
-  return platform::Utf16ToUtf8(std::u16string(text.begin(), text.end())).value_or("");
+  std::string utf8(text.size() * 3, '\0');  // the most UTF-8 a UTF-16 unit can need
+  utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(),
+                                                           static_cast<int>(text.size()), utf8.data(),
+                                                           static_cast<int>(utf8.size()), nullptr, nullptr)));
+  return utf8;
 }
 
 std::wstring Wide(const std::string& text) {

@@ -58,29 +58,34 @@ namespace {
 TEST(SoundChooser, EachButtonKeepsItsOwnPathWhateverTheDialogDoes) {
   next = {TRUE, 0, L"C:\\sounds\\join.wav"};
   cmdSoundJoin_Click();
-  EXPECT_EQ(alertSettings.joinSoundPath, "C:\\sounds\\join.wav");
+  EXPECT_EQ(alertSettings.joinSoundPath, u"C:\\sounds\\join.wav");
 
   // The dialog opens with the last file chosen through either button.
   next = {TRUE, 0, L"C:\\sounds\\\x0437\x0432\x0443\x043A.wav"};
   cmdSoundLeave_Click();
   EXPECT_EQ(preset, L"C:\\sounds\\join.wav");
-  EXPECT_EQ(alertSettings.leaveSoundPath, "C:\\sounds\\\xD0\xB7\xD0\xB2\xD1\x83\xD0\xBA.wav");  // UTF-8
+  EXPECT_EQ(alertSettings.leaveSoundPath, u"C:\\sounds\\\x0437\x0432\x0443\x043A.wav");
 
   // A failure other than cancel, after writing into the buffer: the button's
   // own path stays, and the preset is not spoilt.
   next = {FALSE, FNERR_BUFFERTOOSMALL, L"\x0104"};
   cmdSoundJoin_Click();
-  EXPECT_EQ(alertSettings.joinSoundPath, "C:\\sounds\\join.wav");
+  EXPECT_EQ(alertSettings.joinSoundPath, u"C:\\sounds\\join.wav");
   next = {FALSE, CDERR_DIALOGFAILURE, nullptr};
   cmdSoundLeave_Click();
-  EXPECT_EQ(alertSettings.leaveSoundPath, "C:\\sounds\\\xD0\xB7\xD0\xB2\xD1\x83\xD0\xBA.wav");
+  EXPECT_EQ(alertSettings.leaveSoundPath, u"C:\\sounds\\\x0437\x0432\x0443\x043A.wav");
   EXPECT_EQ(preset, L"C:\\sounds\\\x0437\x0432\x0443\x043A.wav");
+
+  // A name with a lone surrogate, which Windows allows, is kept as it is.
+  next = {TRUE, 0, L"C:\\sounds\\a\xD800.wav"};
+  cmdSoundJoin_Click();
+  EXPECT_EQ(alertSettings.joinSoundPath, u"C:\\sounds\\a\xD800.wav");
 
   // A cancel empties the path of its own button only.
   next = {FALSE, 0, nullptr};
   cmdSoundJoin_Click();
-  EXPECT_EQ(alertSettings.joinSoundPath, "");
-  EXPECT_EQ(alertSettings.leaveSoundPath, "C:\\sounds\\\xD0\xB7\xD0\xB2\xD1\x83\xD0\xBA.wav");
+  EXPECT_EQ(alertSettings.joinSoundPath, u"");
+  EXPECT_EQ(alertSettings.leaveSoundPath, u"C:\\sounds\\\x0437\x0432\x0443\x043A.wav");
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ TEST_P(EveryBuild, JoinAndLeaveAppearInTheGameTitleForTheCountdown) {
   EXPECT_EQ(gameAttachment.gameProcessId, game.ProcessId());
 
   SetWindowTextA(game.Window(), "Something else");
+  ASSERT_EQ(game.Title(), "Something else");
   MonitorTick();
   EXPECT_EQ(game.Title(), kGameTitle);
 

@@ -130,7 +130,7 @@ void CheckTick() {
 
   const TickOutcome outcome = MonitorTick();
 
-  Require(static_cast<long>(game.readLog.size()) <= RosterReads(kSlotCount, kMaxNameLength),
+  Require(game.readLog.size() <= kSlotCount + kSlotCount * std::size_t{kMaxNameLength},
           "reads of one tick within the bound");
   std::vector<std::string> titles;
   if (!model.attached) {

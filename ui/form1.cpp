@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <mmsystem.h>
-
 #include <array>
 
 #include "monitor/attach.h"
@@ -146,7 +144,7 @@ void cmdBegin_Click() {
 
   const bool playJoin = IsTicked(kChkPlayJoin);
   const bool playLeave = IsTicked(kChkPlayLeave);
-  if ((playJoin || playLeave) && waveOutGetNumDevs() == 0) return ShowFailure(kNoSoundDevice);
+  if ((playJoin || playLeave) && platform::SoundDeviceCount() == 0) return ShowFailure(kNoSoundDevice);
   if (playJoin && alertSettings.joinSoundPath.empty()) return ShowFailure(kNoJoinSound);
   if (playLeave && alertSettings.leaveSoundPath.empty()) return ShowFailure(kNoLeaveSound);
 

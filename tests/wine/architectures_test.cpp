@@ -1,15 +1,11 @@
 // Harkwell built for 32-bit and for 64-bit Windows, each beside the simulated
 // game built both ways: the 64-bit Harkwell beside a 32-bit game is how most
 // players run it. This program runs through tools/wine32.sh, so that it can
-// start 32-bit programs. The 32-bit programs come from HARKWELL_I686_BIN; the
-// 64-bit ones from this program's folder. HARKWELL_WIN32_EXE and
-// HARKWELL_WIN64_EXE, when set, name the Harkwell.exe to test instead, such
-// as the ones unpacked from the release zips. All are Unix paths.
+// start 32-bit programs (rig.h's BuiltFile and HarkwellExe say which).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "monitor/game_facts.h"
@@ -26,29 +22,11 @@ struct Combination {
   bool game32;
 };
 
-// The Windows path of a Unix path from the environment, or `fallback`.
-std::string PathFromEnvironment(const char* name, const std::string& fallback) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || *value != '/') return fallback;
-  std::string path = std::string("Z:") + value;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-}
-
-std::string I686Folder() { return PathFromEnvironment("HARKWELL_I686_BIN", "") + "\\"; }
-
-std::string HarkwellExe(bool x86) {
-  return x86 ? PathFromEnvironment("HARKWELL_WIN32_EXE", I686Folder() + "Harkwell.exe")
-             : PathFromEnvironment("HARKWELL_WIN64_EXE", ProgramDirectory() + "Harkwell.exe");
-}
-
-std::string GameExe(bool x86) { return (x86 ? I686Folder() : ProgramDirectory()) + "simgame.exe"; }
-
 class Architectures : public testing::TestWithParam<Combination> {
  protected:
   bool StartGame(const char* marker) {
     game.Stop();
-    return game.Start("--marker " + std::string(marker), GameExe(GetParam().game32));
+    return game.Start("--marker " + std::string(marker), BuiltFile(GetParam().game32, "simgame.exe"));
   }
 
   // Lets a player join and leave: both announced, the join for its 16 ticks

@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "monitor/attach.h"
 #include "platform/platform.h"
 #include "platform/wave_file.h"
 
 namespace harkwell::platform {
+
+static_assert(kGameProcessAccess == (PROCESS_VM_READ | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE));
 
 namespace {
 

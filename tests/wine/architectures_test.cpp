@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include <string>
+#include <vector>
 
 #include "monitor/game_facts.h"
 #include "tests/rig/rig.h"
@@ -21,6 +23,25 @@ struct Combination {
   bool harkwell32;
   bool game32;
 };
+
+// The rights each handle of Harkwell's to the game grants, read from a copy
+// in this process of every handle value Harkwell may hold.
+std::vector<ACCESS_MASK> AccessToGame(DWORD harkwell, DWORD game) {
+  std::vector<ACCESS_MASK> granted;
+  const OwnedHandle process(OpenProcess(PROCESS_DUP_HANDLE, FALSE, harkwell));
+  for (ULONG_PTR value = 4; process && value < 0x10000; value += 4) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+      continue;
+    const OwnedHandle owned(copy);
+    PUBLIC_OBJECT_BASIC_INFORMATION basic{};
+    if (GetProcessId(copy) == game &&
+        NtQueryObject(copy, ObjectBasicInformation, &basic, sizeof basic, nullptr) == 0)
+      granted.push_back(basic.GrantedAccess);
+  }
+  return granted;
+}
 
 class Architectures : public testing::TestWithParam<Combination> {
  protected:
@@ -66,6 +87,12 @@ TEST_P(Architectures, MonitorBothLayoutsUseTheTrayAndAboutAndExitCleanly) {
   app.Tick(ui::kChkPlayJoin, true);
   ASSERT_EQ(app.ClickBegin(), "");
   ASSERT_EQ(app.Caption(ui::kCmdBegin), "&Stop Monitoring");
+  // Read, query and wait: no right that could change or end the game.
+  const std::vector<ACCESS_MASK> granted = AccessToGame(app.ProcessId(), game.ProcessId());
+  EXPECT_FALSE(granted.empty());
+  for (const ACCESS_MASK access : granted)
+    EXPECT_EQ(access & ~(PROCESS_VM_READ | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE), 0u)
+        << std::hex << access;
   JoinAndLeave("Spaz");
 
   // The other build's layout, attached afresh.

@@ -10,8 +10,9 @@
 # the published signatures into dist/signatures/, run this, and compare
 # dist/SHA256SUMS-signed with the published one.
 # Usage: tools/attach-signatures.sh [DIST]     (default: dist)
-#   HARKWELL_SIGN_CAFILE  the root certificate(s) to check the signatures
-#                         against (default: the system's bundle)
+#   HARKWELL_SIGN_CAFILE      the root certificate(s) to check the signatures
+#                             against (default: the system's bundle)
+#   HARKWELL_SIGN_TSA_CAFILE  the same for the timestamps' signers
 #   OSSLSIGNCODE          another osslsigncode than the system's
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +21,8 @@ osslsigncode=${OSSLSIGNCODE:-osslsigncode}
 dist=${1:-dist}
 version=$(head -n 1 build/package-x64/version.txt)
 ca=()
-[ -z "${HARKWELL_SIGN_CAFILE:-}" ] || ca=(-CAfile "$HARKWELL_SIGN_CAFILE")
+[ -z "${HARKWELL_SIGN_CAFILE:-}" ] || ca+=(-CAfile "$HARKWELL_SIGN_CAFILE")
+[ -z "${HARKWELL_SIGN_TSA_CAFILE:-}" ] || ca+=(-TSA-CAfile "$HARKWELL_SIGN_TSA_CAFILE")
 
 work=$(mktemp -d /tmp/harkwell-attach.XXXXXX)
 trap 'rm -rf "$work"' EXIT

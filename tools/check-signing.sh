@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Proves that a signed release stays reproducible, with a throwaway
 # certificate made here for this run and removed with it: signs the zips of
-# one clean build (tools/sign.sh, from a PKCS#12 file), checks the signed exes
+# one clean build (tools/sign.sh, from a PKCS#12 file, with a timestamp from a
+# time-stamping service run here on openssl ts), checks the signed exes
 # (osslsigncode verify -CAfile), attaches the detached signatures to the zips
 # of another clean build (tools/attach-signatures.sh) and compares the signed
 # zips, and so their exes, byte for byte; the unsigned zips stay as they were.
@@ -16,7 +17,8 @@ first=$(cd "$1" && pwd)
 second=$(cd "$2" && pwd)
 version=$(head -n 1 "$first/build/package-x64/version.txt")
 work=$(mktemp -d /tmp/harkwell-signing.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+server=""
+trap '[ -z "$server" ] || kill "$server"; rm -rf "$work"' EXIT
 run() { # run LOG COMMAND...: quiet unless it fails
   local log=$1
   shift
@@ -36,18 +38,61 @@ openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "fil
   -out "$work/signer.p12"
 export HARKWELL_SIGN_CAFILE=$work/cert.pem
 
+# The time-stamping service, with a signer of its own: openssl ts answers
+# each query posted to a port of this machine (RFC 3161).
+openssl req -x509 -newkey rsa:2048 -sha256 -days 1 -nodes -subj "/CN=Harkwell throwaway test TSA" \
+  -addext keyUsage=critical,digitalSignature -addext extendedKeyUsage=critical,timeStamping \
+  -keyout "$work/tsa-key.pem" -out "$work/tsa.pem" 2>/dev/null
+echo 01 >"$work/tsa-serial"
+printf '%s\n' "[ tsa ]" "default_tsa = test" "[ test ]" "serial = $work/tsa-serial" \
+  "signer_cert = $work/tsa.pem" "signer_key = $work/tsa-key.pem" "signer_digest = sha256" \
+  "default_policy = 1.2.3.4" "digests = sha256" "ess_cert_id_alg = sha256" >"$work/tsa.cnf"
+/usr/bin/python3 - "$work/tsa.cnf" "$work/tsa-port" <<'PYTHON' &
+import http.server, os, subprocess, sys
+
+class Stamp(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers["Content-Length"]))
+        reply = subprocess.run(["openssl", "ts", "-reply", "-config", sys.argv[1], "-queryfile", "/dev/stdin",
+                                "-out", "/dev/stdout"], input=query, capture_output=True, check=True).stdout
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+
+    def log_message(self, *args):
+        pass
+
+service = http.server.HTTPServer(("127.0.0.1", 0), Stamp)
+with open(sys.argv[2] + ".new", "w") as port:
+    port.write(str(service.server_port))
+os.rename(sys.argv[2] + ".new", sys.argv[2])
+service.serve_forever()
+PYTHON
+server=$!
+for _ in $(seq 100); do [ -f "$work/tsa-port" ] || sleep 0.1; done
+export HARKWELL_SIGN_TSA_CAFILE=$work/tsa.pem
+
 # Copies of the clones' dist folders: the throwaway signatures never reach a dist/.
 cp -r "$first/dist" "$work/signed"
 cp -r "$second/dist" "$work/rebuilt"
 cp -r "$first/dist" "$work/token"
 (
   cd "$first"
-  HARKWELL_SIGN_PKCS12=$work/signer.p12 HARKWELL_SIGN_PASSWORD_FILE=$work/secret run sign tools/sign.sh "$work/signed"
+  HARKWELL_SIGN_PKCS12=$work/signer.p12 HARKWELL_SIGN_PASSWORD_FILE=$work/secret \
+    HARKWELL_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat "$work/tsa-port")" run sign tools/sign.sh "$work/signed"
 )
 for flavour in win64 win32; do
   /usr/bin/python3 -m zipfile -e "$work/signed/Harkwell-$version-$flavour-signed.zip" "$work/$flavour"
-  run verify "$osslsigncode" verify -CAfile "$work/cert.pem" -in "$work/$flavour/Harkwell.exe"
-  echo "  signature verified: Harkwell-$version-$flavour-signed.zip"
+  run verify "$osslsigncode" verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" \
+    -in "$work/$flavour/Harkwell.exe"
+  grep -q "Timestamp Server Signature verification: ok" "$work/verify.log" || {
+    cat "$work/verify.log"
+    echo "signing: Harkwell-$version-$flavour-signed.zip has no verified timestamp" >&2
+    exit 1
+  }
+  echo "  signature and timestamp verified: Harkwell-$version-$flavour-signed.zip"
 done
 
 cp -r "$work/signed/signatures" "$work/rebuilt/"

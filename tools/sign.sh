@@ -20,6 +20,7 @@
 #                                stays valid after the certificate expires
 #   HARKWELL_SIGN_CAFILE         the root certificate(s) to check the signatures against
 #                                (default: the system's bundle)
+#   HARKWELL_SIGN_TSA_CAFILE     the same for the timestamp's signer
 #   OSSLSIGNCODE                 another osslsigncode than the system's
 # Only options that Debian 12's osslsigncode (2.5) has are used.
 set -euo pipefail

@@ -102,7 +102,7 @@ OwnedModule LoadFromSystem32(const std::wstring& name) {
   if (SetDefaultDllDirectoriesOrNull() != nullptr) {
     return OwnedModule(LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   }
-  // By its full path; what it imports is then looked for beside it first.
+  // By its full path; what it imports is then looked for in System32 too.
   std::wstring path(MAX_PATH, L'\0');
   const UINT length = GetSystemDirectoryW(path.data(), MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;

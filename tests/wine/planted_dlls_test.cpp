@@ -49,7 +49,9 @@ TEST_P(PlantedDlls, NoneLoadsAsHarkwellMonitorsPlaysOpensTheChooserAndAbout) {
   folder = TempFolder(x86 ? L"harkwell-planted-32" : L"harkwell-planted-64");
   std::istringstream earlier(Files(L"*.*"));
   for (std::string name; earlier >> name;) DeleteFileW((folder + Wide(name)).c_str());
-  std::istringstream names(std::getenv("HARKWELL_PLANTED_DLLS"));
+  const char* planted = std::getenv("HARKWELL_PLANTED_DLLS");
+  ASSERT_NE(planted, nullptr);
+  std::istringstream names(planted);
   for (std::string name; std::getline(names, name, ',');) {
     const std::wstring dll = folder + Wide(name) + (name.find('.') == std::string::npos ? L".dll" : L"");
     ASSERT_TRUE(CopyFileW(Wide(BuiltFile(x86, "planted.dll")).c_str(), dll.c_str(), FALSE)) << name;

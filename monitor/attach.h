@@ -22,8 +22,10 @@ struct GameAttachment {
 
 extern GameAttachment gameAttachment;
 
-// PROCESS_ALL_ACCESS as the Windows versions of the game's day define it.
-inline constexpr std::uint32_t kGameProcessAccess = 0x1F0FFF;
+// The least the monitor needs of the game's process, and nothing that could
+// change it: read its memory (PROCESS_VM_READ), learn when it started
+// (PROCESS_QUERY_LIMITED_INFORMATION) and wait for it to end (SYNCHRONIZE).
+inline constexpr std::uint32_t kGameProcessAccess = 0x0010 | 0x1000 | 0x00100000;
 
 // Finds the game window, opens its process and probes the build. On failure
 // gameProcess is 0 and layoutIndex keeps its earlier value; gameProcessId is

@@ -49,6 +49,15 @@ bool SetWindowTitle(WindowHandle window, const char* title);
 // file the user can choose can also be played. `flags` are the sndPlaySound flags.
 void PlaySoundFile(const std::u16string& path, std::uint32_t flags);
 
+// waveOutGetNumDevs: the wave output devices there are; 0 when winmm itself
+// cannot be loaded.
+unsigned SoundDeviceCount();
+
+// Makes every DLL loaded from now on on the program's behalf come from
+// System32 alone, never from the program's folder or the current one.
+// Call it first thing: on a Windows without the means it does nothing.
+void LoadSystemDllsFromSystem32Only();
+
 // The FLASHWINFO record as the program fills it; the Win32 layer gives it
 // the size its own FLASHWINFO has, the only one the call accepts.
 struct FlashWindowInfo {

@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "monitor/attach.h"
 #include "platform/platform.h"
 #include "platform/wave_file.h"
 
 namespace harkwell::platform {
+
+static_assert(kGameProcessAccess == (PROCESS_VM_READ | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE));
 
 namespace {
 
@@ -60,6 +63,62 @@ std::optional<std::string> ToAnsiExactly(const std::wstring& wide) {
   if (lossy) return std::nullopt;
   ansi.resize(static_cast<std::size_t>(length) - 1);  // the NUL the conversion wrote
   return ansi;
+}
+
+// An exported function as the type it has; through void(*)(), the one cast
+// between unrelated function types that GCC takes without a warning.
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Null on a Windows 7 without update KB2533623, which knows none of the
+// LOAD_LIBRARY_SEARCH_* flags either.
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+SetDefaultDllDirectoriesFunction SetDefaultDllDirectoriesOrNull() {
+  return Export<SetDefaultDllDirectoriesFunction>(GetModuleHandleW(L"kernel32.dll"),
+                                                  "SetDefaultDllDirectories");
+}
+
+struct ModuleFreer {
+  using pointer = HMODULE;
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using OwnedModule = std::unique_ptr<HMODULE, ModuleFreer>;
+
+// A DLL that is not one Windows always takes from System32 (a KnownDLL)
+// would be looked for beside the program first: it is named by System32.
+OwnedModule LoadFromSystem32(const std::wstring& name) {
+  if (SetDefaultDllDirectoriesOrNull() != nullptr) {
+    return OwnedModule(LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  }
+  // By its full path; what it imports is then looked for in System32 too.
+  std::wstring path(MAX_PATH, L'\0');
+  const UINT length = GetSystemDirectoryW(path.data(), MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  path.resize(length);
+  return OwnedModule(LoadLibraryExW((path + L"\\" + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+struct Winmm {
+  OwnedModule module;
+  decltype(&sndPlaySoundA) play = nullptr;
+  decltype(&waveOutGetNumDevs) deviceCount = nullptr;
+};
+
+// Loaded on first use, and never freed: a sound may still be playing from it
+// while the program exits. Without both functions it counts as missing.
+const Winmm& LoadedWinmm() {
+  static const Winmm* winmm = [] {
+    auto* loaded = new Winmm{LoadFromSystem32(L"winmm.dll")};
+    if (loaded->module) {
+      loaded->play = Export<decltype(loaded->play)>(loaded->module.get(), "sndPlaySoundA");
+      loaded->deviceCount = Export<decltype(loaded->deviceCount)>(loaded->module.get(), "waveOutGetNumDevs");
+    }
+    if (loaded->play == nullptr || loaded->deviceCount == nullptr) *loaded = Winmm{};
+    return loaded;
+  }();
+  return *winmm;
 }
 
 struct SoundBuffers {
@@ -148,6 +207,8 @@ bool SetWindowTitle(WindowHandle window, const char* title) {
 }
 
 void PlaySoundFile(const std::u16string& path, std::uint32_t flags) {
+  const Winmm& winmm = LoadedWinmm();
+  if (winmm.play == nullptr) return;
   // Every file is checked before winmm sees it, by name or not: winmm trusts
   // what a file's header says (see wave_file.h).
   const std::wstring widePath(path.begin(), path.end());
@@ -172,18 +233,29 @@ void PlaySoundFile(const std::u16string& path, std::uint32_t flags) {
     if (chunks && !ansiPath) wave = BuildPlayableWave(*chunks, read);
   }  // closed before winmm opens the file by name
   if (ansiPath) {
-    sndPlaySoundA(ansiPath->c_str(), flags);
+    winmm.play(ansiPath->c_str(), flags);
     return;
   }
   // An asynchronous sound reads its buffer while it plays, so the last two
   // buffers are kept: starting a sound stops the one before. Nothing to play
   // stops the sound before too, as starting an unplayable one would.
-  sndPlaySoundA(nullptr, 0);
+  winmm.play(nullptr, 0);
   if (!wave) return;
   SoundBuffers& buffers = PlayingSounds();
   buffers.previous.swap(buffers.current);
   buffers.current = std::move(*wave);
-  sndPlaySoundA(reinterpret_cast<LPCSTR>(buffers.current.data()), flags | SND_MEMORY);
+  winmm.play(reinterpret_cast<LPCSTR>(buffers.current.data()), flags | SND_MEMORY);
+}
+
+unsigned SoundDeviceCount() {
+  const Winmm& winmm = LoadedWinmm();
+  return winmm.deviceCount != nullptr ? winmm.deviceCount() : 0;
+}
+
+void LoadSystemDllsFromSystem32Only() {
+  if (const SetDefaultDllDirectoriesFunction setDirectories = SetDefaultDllDirectoriesOrNull()) {
+    setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
 }
 
 void FlashWindowWithInfo(const FlashWindowInfo& info) {

@@ -6,8 +6,9 @@ Usage: check-package.py [DIST_FOLDER [VERSION_FILE]]
   the version, then its short form)
 
 For each zip: the members, the two sounds (plain PCM WAVs), the machine type, the version resource (fixed part
-and strings), the manifest and the imported DLLs of the Harkwell.exe stored in
-it; then SHA256SUMS against the zips. Prints a table; exits 1 on any failure.
+and strings), the manifest, the imported DLLs and the hardening of the
+Harkwell.exe stored in it; then SHA256SUMS against the zips. Prints a table;
+exits 1 on any failure.
 Debian's python (/usr/bin/python3) is the one with python3-pefile.
 """
 
@@ -34,10 +35,19 @@ except ImportError:
 MACHINES = {"win64": (0x8664, "x86_64"), "win32": (0x14C, "i386")}
 MEMBERS = {"Harkwell.exe", "README.txt", "LICENSE", "sounds/join.wav", "sounds/leave.wav"}
 SOUNDS = ("sounds/join.wav", "sounds/leave.wav")
-# Windows' own DLLs. Anything else (libstdc++-6.dll, libwinpthread-1.dll, ...)
-# would be missing on the player's machine.
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "comctl32.dll",
-               "comdlg32.dll", "shell32.dll", "ole32.dll", "winmm.dll"}
+# The KnownDLLs of every Windows from 7 to 11: Windows takes them from System32
+# alone, never from the exe's folder. Anything else is looked for beside the
+# exe first, where anyone could plant a DLL; a DLL that is not Windows' own
+# (libstdc++-6.dll, libwinpthread-1.dll, ...) would be missing outright.
+# comctl32 comes from the side-by-side store, as the manifest names it.
+KNOWN_DLLS = {"advapi32.dll", "clbcatq.dll", "comdlg32.dll", "difxapi.dll", "gdi32.dll", "imagehlp.dll",
+              "imm32.dll", "kernel32.dll", "msctf.dll", "msvcrt.dll", "normaliz.dll", "nsi.dll", "ole32.dll",
+              "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shell32.dll",
+              "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll"}
+ALLOWED_DLLS = KNOWN_DLLS | {"comctl32.dll"}
+# The compatibility section's Windows 7, 8, 8.1 and 10/11.
+SUPPORTED_OS = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "7", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "8",
+                "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "8.1", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "10"}
 
 
 def version_resource(pe):
@@ -58,7 +68,7 @@ def version_resource(pe):
 
 
 def manifest_summary(pe):
-    """'<Common-Controls version> <execution level>' from RT_MANIFEST id 1."""
+    """The Common-Controls version, execution level, DPI awareness and supported Windows of RT_MANIFEST id 1."""
     resources = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
     for kind in resources.entries if resources else []:
         if kind.id != pefile.RESOURCE_TYPE["RT_MANIFEST"]:
@@ -67,20 +77,51 @@ def manifest_summary(pe):
             if entry.id == 1:
                 data = entry.directory.entries[0].data.struct
                 root = ElementTree.fromstring(pe.get_data(data.OffsetToData, data.Size))
-                found = {"controls": None, "level": None}
+                found = {"controls": None, "level": None, "dpiAware": None}
+                systems = []
                 for element in root.iter():
                     tag = element.tag.rsplit("}", 1)[-1]
                     if tag == "assemblyIdentity" and element.get("name") == "Microsoft.Windows.Common-Controls":
                         found["controls"] = element.get("version")
                     elif tag == "requestedExecutionLevel":
                         found["level"] = element.get("level")
-                return f"Common-Controls {found['controls']}, {found['level']}"
+                    elif tag == "dpiAware":
+                        found["dpiAware"] = element.text
+                    elif tag == "supportedOS":
+                        systems.append(SUPPORTED_OS.get(element.get("Id", "").lower(), element.get("Id")))
+                return (f"Common-Controls {found['controls']}, {found['level']}, dpiAware {found['dpiAware']}, "
+                        f"Windows {' '.join(systems) or 'none'}")
     return "no RT_MANIFEST 1"
 
 
 def imported_dlls(pe):
     entries = getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
     return sorted({entry.dll.decode() for entry in entries}, key=str.lower)
+
+
+def hardening(pe, data, flavour):
+    """(what, expected, found) for each property the exe must have; the 32-bit one has no high-entropy VA."""
+    characteristics = pe.OPTIONAL_HEADER.DllCharacteristics
+    relocations = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    stripped = pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
+
+    def flag(name):
+        return "yes" if characteristics & pefile.DLL_CHARACTERISTICS[f"IMAGE_DLLCHARACTERISTICS_{name}"] else "no"
+
+    optional = pe.OPTIONAL_HEADER
+    return [
+        ("dynamic base, relocations", "yes, yes",
+         f"{flag('DYNAMIC_BASE')}, {'yes' if relocations.Size and not stripped else 'no'}"),
+        ("NX", "yes", flag("NX_COMPAT")),
+        ("high-entropy VA" if flavour == "win64" else "no SEH", "yes",
+         flag("HIGH_ENTROPY_VA" if flavour == "win64" else "NO_SEH")),
+        ("subsystem, OS version", "6.1, 6.1",
+         f"{optional.MajorSubsystemVersion}.{optional.MinorSubsystemVersion}, "
+         f"{optional.MajorOperatingSystemVersion}.{optional.MinorOperatingSystemVersion}"),
+        # The exe is stripped: the protector shows by its message.
+        ("stack protector", "linked", "linked" if b"stack smashing detected" in data else "missing"),
+        ("TimeDateStamp", "0", str(pe.FILE_HEADER.TimeDateStamp)),
+    ]
 
 
 def sound_summary(data):
@@ -116,19 +157,22 @@ def main(argv):
                 rows.append((name, sound, "1ch 22050 Hz 16-bit PCM, under 0.5 s", found))
             if "Harkwell.exe" not in members:
                 continue
-            pe = pefile.PE(data=archive.read("Harkwell.exe"))
+            exe = archive.read("Harkwell.exe")
+            pe = pefile.PE(data=exe)
         file_fixed, product_fixed, file_string, product_string = version_resource(pe)
         dlls = imported_dlls(pe)
-        foreign = [dll for dll in dlls if dll.lower() not in SYSTEM_DLLS]
+        foreign = [dll for dll in dlls if dll.lower() not in ALLOWED_DLLS]
         rows += [
             (name, "machine", machine_name,
              machine_name if pe.FILE_HEADER.Machine == machine else hex(pe.FILE_HEADER.Machine)),
             (name, "FILEVERSION, PRODUCTVERSION", f"{fixed}, {fixed}", f"{file_fixed}, {product_fixed}"),
             (name, "FileVersion, ProductVersion", f"{short}, {short}", f"{file_string}, {product_string}"),
-            (name, "manifest", "Common-Controls 6.0.0.0, asInvoker", manifest_summary(pe)),
-            (name, "imports", "system DLLs only",
-             "system DLLs only" if not foreign else "also " + " ".join(foreign)),
+            (name, "manifest", "Common-Controls 6.0.0.0, asInvoker, dpiAware true, Windows 7 8 8.1 10",
+             manifest_summary(pe)),
+            (name, "imports", "KnownDLLs and comctl32 only",
+             "KnownDLLs and comctl32 only" if not foreign else "also " + " ".join(foreign)),
         ]
+        rows += [(name, *row) for row in hardening(pe, exe, flavour)]
         print(f"{name} imports: {' '.join(dlls)}")
 
     sums = dist / "SHA256SUMS"

@@ -2,9 +2,12 @@
 # Proves that the release zips depend on the commit alone: clones the current
 # commit into two temporary folders, runs tools/package.sh in each at a
 # different time (and with a different time zone and umask), and compares
-# dist/SHA256SUMS, the zips and both Harkwell.exe byte for byte.
-# Prints the hashes and "reproducible: yes", and leaves the zips in dist/;
-# or prints the first difference and exits 1 (the clones are then kept).
+# dist/SHA256SUMS, the zips and both Harkwell.exe byte for byte; then signs
+# the first clone's zips with a throwaway certificate and shows that the
+# signatures attach to the second clone's exes to give the same signed zips
+# (tools/check-signing.sh).
+# Prints the hashes and "reproducible: yes", and leaves the unsigned zips in
+# dist/; or prints the first difference and exits 1 (the clones are then kept).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -56,11 +59,16 @@ for file in "${files[@]}"; do
     [ -n "$different" ] || different="$file, $(first_difference "$first/$file" "$second/$file")"
   fi
 done
-echo "took $((SECONDS - started)) s"
 if [ -n "$different" ]; then
   echo "reproducible: no: first difference in $different (clones kept in $work)"
   exit 1
 fi
+echo "== Signing the first clone's zips, attaching the signatures to the second's"
+tools/check-signing.sh "$first" "$second" || {
+  echo "reproducible: no: signing (clones kept in $work)"
+  exit 1
+}
+echo "took $((SECONDS - started)) s"
 rm -rf dist
 cp -r "$first/dist" dist
 rm -rf "$work"

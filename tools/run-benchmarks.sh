@@ -3,7 +3,8 @@
 # the host tick benchmark, the tick under Wine, whole-process figures of
 # Harkwell.exe under Wine, and the programs' sizes and imports.
 # PHASE_SECONDS (60) sets each CPU phase, JOINS (40) the latency samples;
-# BASELINE names another build's Harkwell.exe to measure beside this one.
+# BASELINE names another build's Harkwell.exe to measure beside this one
+# (BASELINE_NAME says what it is; BASELINE_I686, its 32-bit exe, is sized).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh python3-matplotlib
@@ -11,6 +12,10 @@ tools/setup-debian.sh python3-matplotlib
 jobs=$(nproc)
 cmake -S . -B build/host-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/host-release -j "$jobs" --target host_tick_bench
+# The same with the stack protector the Windows programs are built with.
+cmake -S . -B build/host-release-ssp -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_FLAGS=-fstack-protector-strong >/dev/null
+cmake --build build/host-release-ssp -j "$jobs" --target host_tick_bench
 # Measured unprofiled, whatever the test command left in the tree.
 tools/configure.sh x64 -DHARKWELL_COVERAGE=OFF
 tools/configure.sh x86

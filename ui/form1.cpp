@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <mmsystem.h>
 
 #include <array>
 
@@ -149,7 +148,7 @@ void Timer1_Timer() {
 void BeginMonitoring(bool waitForGame) {
   const bool playJoin = IsTicked(kChkPlayJoin);
   const bool playLeave = IsTicked(kChkPlayLeave);
-  if ((playJoin || playLeave) && waveOutGetNumDevs() == 0) return ShowFailure(kNoSoundDevice);
+  if ((playJoin || playLeave) && platform::SoundDeviceCount() == 0) return ShowFailure(kNoSoundDevice);
   if (playJoin && alertSettings.joinSoundPath.empty()) return ShowFailure(kNoJoinSound);
   if (playLeave && alertSettings.leaveSoundPath.empty()) return ShowFailure(kNoLeaveSound);
 

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "platform/platform.h"
 #include "ui/control_ids.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -45,6 +46,9 @@ void ShowRunningHarkwell() {
 
 // Named as winbase.h declares it, so that both declarations agree.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
+  // Before anything can load a DLL on our behalf: the file dialog, the shell
+  // and theming load DLLs that Windows would otherwise look for here first.
+  harkwell::platform::LoadSystemDllsFromSystem32Only();
   using harkwell::ui::StartKind;
   harkwell::ui::CommandLine commandLine = harkwell::ui::ReadCommandLine();
   // Held until Harkwell ends. Only "already exists" means a second start: a

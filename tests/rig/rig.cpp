@@ -103,6 +103,28 @@ std::string ProgramDirectory() {
   return program.substr(0, program.find_last_of("\\/") + 1);
 }
 
+namespace {
+
+// The Windows path of a Unix path from the environment, or `fallback`.
+std::string PathFromEnvironment(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value != '/') return fallback;
+  std::string path = std::string("Z:") + value;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
+}  // namespace
+
+std::string BuiltFile(bool x86, const std::string& name) {
+  return (x86 ? PathFromEnvironment("HARKWELL_I686_BIN", "") + "\\" : ProgramDirectory()) + name;
+}
+
+std::string HarkwellExe(bool x86) {
+  return PathFromEnvironment(x86 ? "HARKWELL_WIN32_EXE" : "HARKWELL_WIN64_EXE",
+                             BuiltFile(x86, "Harkwell.exe"));
+}
+
 std::string Utf8(const std::wstring& text) {
   std::string utf8(text.size() * 3, '\0');  // the most UTF-8 a UTF-16 unit can need
   utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(),
@@ -255,11 +277,10 @@ bool Harkwell::Start(const std::string& exe) {
   return NoHarkwellRuns() && process_.Start(Wide("\"" + exe + "\"")) && WaitForMain();
 }
 
-bool Harkwell::Launch(const std::wstring& arguments, const std::wstring& folder) {
+bool Harkwell::Launch(const std::wstring& arguments, const std::wstring& folder, const std::string& exe) {
   form1_ = nullptr;
   process_.Kill();
-  return NoHarkwellRuns() &&
-         process_.Start(L"\"" + Wide(ProgramDirectory()) + L"Harkwell.exe\" " + arguments, folder);
+  return NoHarkwellRuns() && process_.Start(L"\"" + Wide(exe) + L"\" " + arguments, folder);
 }
 
 bool Harkwell::WaitForMain(bool shown) {

@@ -32,6 +32,12 @@ HWND FindProcessWindow(DWORD process, const char* windowClass, const char* title
 bool Answers(HWND window, std::chrono::milliseconds timeout = 5s);
 
 std::string ProgramDirectory();  // this program's folder, with a trailing backslash
+// A file the build made for 32-bit Windows (in HARKWELL_I686_BIN, a Unix
+// path) or for 64-bit Windows (in this program's folder).
+std::string BuiltFile(bool x86, const std::string& name);
+// The Harkwell.exe under test: the built one, unless HARKWELL_WIN32_EXE or
+// HARKWELL_WIN64_EXE (Unix paths) name another, such as a release zip's.
+std::string HarkwellExe(bool x86);
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& text);         // from the ANSI code page
 std::wstring TempFolder(const std::wstring& name);  // made if missing, trailing backslash
@@ -106,9 +112,10 @@ class Harkwell {
   // Both wait first until no Harkwell runs any more: a start beside a
   // running one would only bring that one to the front.
   bool Start(const std::string& exe = ProgramDirectory() + "Harkwell.exe");
-  // Starts this folder's Harkwell.exe with a command line as a shortcut gives
-  // it, in `folder`, and returns at once: it may show a box before its window.
-  bool Launch(const std::wstring& arguments, const std::wstring& folder = {});
+  // Starts `exe` with a command line as a shortcut gives it, in `folder`, and
+  // returns at once: it may show a box before its window.
+  bool Launch(const std::wstring& arguments, const std::wstring& folder = {},
+              const std::string& exe = ProgramDirectory() + "Harkwell.exe");
   // Waits for the main window: shown, or with `shown` false, made but hidden.
   bool WaitForMain(bool shown = true);
   bool Find(std::chrono::milliseconds timeout = 30s);  // one started by someone else

@@ -1,16 +1,14 @@
 // Harkwell built for 32-bit and for 64-bit Windows, each beside the simulated
 // game built both ways: the 64-bit Harkwell beside a 32-bit game is how most
 // players run it. This program runs through tools/wine32.sh, so that it can
-// start 32-bit programs. The 32-bit programs come from HARKWELL_I686_BIN; the
-// 64-bit ones from this program's folder. HARKWELL_WIN32_EXE and
-// HARKWELL_WIN64_EXE, when set, name the Harkwell.exe to test instead, such
-// as the ones unpacked from the release zips. All are Unix paths.
+// start 32-bit programs (rig.h's BuiltFile and HarkwellExe say which).
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
-#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "monitor/game_facts.h"
 #include "tests/expected.h"
@@ -27,29 +25,30 @@ struct Combination {
   bool game32;
 };
 
-// The Windows path of a Unix path from the environment, or `fallback`.
-std::string PathFromEnvironment(const char* name, const std::string& fallback) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || *value != '/') return fallback;
-  std::string path = std::string("Z:") + value;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
+// The rights each handle of Harkwell's to the game grants, read from a copy
+// in this process of every handle value Harkwell may hold.
+std::vector<ACCESS_MASK> AccessToGame(DWORD harkwell, DWORD game) {
+  std::vector<ACCESS_MASK> granted;
+  const OwnedHandle process(OpenProcess(PROCESS_DUP_HANDLE, FALSE, harkwell));
+  for (ULONG_PTR value = 4; process && value < 0x10000; value += 4) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+      continue;
+    const OwnedHandle owned(copy);
+    PUBLIC_OBJECT_BASIC_INFORMATION basic{};
+    if (GetProcessId(copy) == game &&
+        NtQueryObject(copy, ObjectBasicInformation, &basic, sizeof basic, nullptr) == 0)
+      granted.push_back(basic.GrantedAccess);
+  }
+  return granted;
 }
-
-std::string I686Folder() { return PathFromEnvironment("HARKWELL_I686_BIN", "") + "\\"; }
-
-std::string HarkwellExe(bool x86) {
-  return x86 ? PathFromEnvironment("HARKWELL_WIN32_EXE", I686Folder() + "Harkwell.exe")
-             : PathFromEnvironment("HARKWELL_WIN64_EXE", ProgramDirectory() + "Harkwell.exe");
-}
-
-std::string GameExe(bool x86) { return (x86 ? I686Folder() : ProgramDirectory()) + "simgame.exe"; }
 
 class Architectures : public testing::TestWithParam<Combination> {
  protected:
   bool StartGame(const char* marker) {
     game.Stop();
-    return game.Start("--marker " + std::string(marker), GameExe(GetParam().game32));
+    return game.Start("--marker " + std::string(marker), BuiltFile(GetParam().game32, "simgame.exe"));
   }
 
   // Lets a player join and leave: both announced, the join for its 16 ticks
@@ -89,6 +88,12 @@ TEST_P(Architectures, MonitorBothLayoutsUseTheTrayAndAboutAndExitCleanly) {
   app.Tick(ui::kChkPlayJoin, true);
   ASSERT_EQ(app.ClickBegin(), "");
   ASSERT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
+  // Read, query and wait: no right that could change or end the game.
+  const std::vector<ACCESS_MASK> granted = AccessToGame(app.ProcessId(), game.ProcessId());
+  EXPECT_FALSE(granted.empty());
+  for (const ACCESS_MASK access : granted)
+    EXPECT_EQ(access & ~(PROCESS_VM_READ | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE), 0u)
+        << std::hex << access;
   JoinAndLeave("Spaz");
 
   // The other build's layout, attached afresh.

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Rebuilds the signed release from the unsigned one: attaches each detached
+# signature of DIST/signatures/ to the Harkwell.exe of its unsigned zip in DIST
+# (tools/package.sh makes those from the commit, byte for byte as released),
+# checks it, and writes
+#   DIST/Harkwell-<version>-win64-signed.zip, DIST/Harkwell-<version>-win32-signed.zip
+#   DIST/SHA256SUMS-signed
+# tools/sign.sh makes the published signed zips this way too, so anyone can
+# show that a signed exe is the commit's exe and nothing else: package, copy
+# the published signatures into dist/signatures/, run this, and compare
+# dist/SHA256SUMS-signed with the published one.
+# Usage: tools/attach-signatures.sh [DIST]     (default: dist)
+#   HARKWELL_SIGN_CAFILE      the root certificate(s) to check the signatures
+#                             against (default: the system's bundle)
+#   HARKWELL_SIGN_TSA_CAFILE  the same for the timestamps' signers
+#   OSSLSIGNCODE          another osslsigncode than the system's
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup-debian.sh osslsigncode
+osslsigncode=${OSSLSIGNCODE:-osslsigncode}
+dist=${1:-dist}
+version=$(head -n 1 build/package-x64/version.txt)
+ca=()
+[ -z "${HARKWELL_SIGN_CAFILE:-}" ] || ca+=(-CAfile "$HARKWELL_SIGN_CAFILE")
+[ -z "${HARKWELL_SIGN_TSA_CAFILE:-}" ] || ca+=(-TSA-CAfile "$HARKWELL_SIGN_TSA_CAFILE")
+
+work=$(mktemp -d /tmp/harkwell-attach.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+rm -f "$dist"/Harkwell-*-signed.zip "$dist/SHA256SUMS-signed"  # an earlier run's
+signed_zips=()
+for flavour in win64 win32; do
+  base=Harkwell-$version-$flavour
+  signature=$dist/signatures/$base.exe.pkcs7.pem
+  [ -f "$dist/$base.zip" ] && [ -f "$signature" ] || {
+    echo "attach-signatures: $dist/$base.zip or $signature is missing" >&2
+    exit 1
+  }
+  /usr/bin/python3 -c 'import sys, zipfile; open(sys.argv[2], "wb").write(zipfile.ZipFile(sys.argv[1]).read("Harkwell.exe"))' \
+    "$dist/$base.zip" "$work/$flavour.exe"
+  # Fails when the signature is not that exe's, or does not verify.
+  "$osslsigncode" attach-signature -sigin "$signature" "${ca[@]}" -in "$work/$flavour.exe" \
+    -out "$work/$flavour-signed.exe" >"$work/$flavour.log" 2>&1 || {
+    cat "$work/$flavour.log" >&2
+    echo "attach-signatures: $signature does not fit the exe of $base.zip" >&2
+    exit 1
+  }
+  "$osslsigncode" verify "${ca[@]}" -in "$work/$flavour-signed.exe" >"$work/$flavour.log" 2>&1 || {
+    cat "$work/$flavour.log" >&2
+    exit 1
+  }
+  # The unsigned zip with the signed exe in its place: members, times and
+  # modes as they are there.
+  /usr/bin/python3 - "$dist/$base.zip" "$work/$flavour-signed.exe" "$dist/$base-signed.zip" <<'PYTHON'
+import sys, zipfile
+
+unsigned, exe, signed = sys.argv[1:]
+with zipfile.ZipFile(unsigned) as source, zipfile.ZipFile(signed, "w") as target:
+    for info in source.infolist():
+        data = open(exe, "rb").read() if info.filename == "Harkwell.exe" else source.read(info)
+        target.writestr(info, data, compresslevel=9)
+PYTHON
+  signed_zips+=("$base-signed.zip")
+done
+(cd "$dist" && sha256sum "${signed_zips[@]}" >SHA256SUMS-signed)
+cat "$dist/SHA256SUMS-signed"

@@ -24,14 +24,17 @@ struct ProcessCounters {
 
 namespace detail {
 
+// One entry of the extended system handle list, whose process ids are as wide
+// as Windows' own; the older list keeps them in 16 bits.
 struct SystemHandleEntry {
-  USHORT processId;
-  USHORT creatorBackTraceIndex;
-  UCHAR objectType;
-  UCHAR flags;
-  USHORT handle;
   PVOID object;
+  ULONG_PTR processId;
+  ULONG_PTR handle;
   ACCESS_MASK access;
+  USHORT creatorBackTraceIndex;
+  USHORT objectType;
+  ULONG attributes;
+  ULONG reserved;
 };
 
 struct GdiHandleEntry {  // one slot of a process's GDI handle table
@@ -51,16 +54,17 @@ constexpr std::size_t kPebGdiTableOffset = 0x94;
 #endif
 
 inline long CountHandles(DWORD processId) {
-  constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+  constexpr auto kSystemExtendedHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(64);
   std::vector<unsigned char> buffer(1 << 20);
   ULONG length = 0;
-  while (NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                  &length) != 0) {
+  while (NtQuerySystemInformation(kSystemExtendedHandleInformation, buffer.data(),
+                                  static_cast<ULONG>(buffer.size()), &length) != 0) {
     if (buffer.size() >= (64u << 20)) return -1;
     buffer.resize(buffer.size() * 2);
   }
   const ULONG_PTR count = *reinterpret_cast<const ULONG_PTR*>(buffer.data());
-  const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+  // The count, a reserved word, then the entries.
+  const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + 2 * sizeof(ULONG_PTR));
   long mine = 0;
   for (ULONG_PTR i = 0; i < count; ++i) mine += entries[i].processId == processId ? 1 : 0;
   return mine;

@@ -1,5 +1,6 @@
 #include "tests/rig/rig.h"
 
+#include <dlgs.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -34,8 +35,8 @@ LRESULT SendBounded(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam 
 std::vector<std::string> PlayedFiles() {
   const char* played = std::getenv("HARKWELL_PLAYED_RAW");
   if (played == nullptr) return {};
-  const std::string pattern = std::string("Z:") + played + "*";
-  const std::string folder = pattern.substr(0, pattern.find_last_of('/') + 1);
+  const std::string pattern = FromUnixPath(played) + "*";
+  const std::string folder = pattern.substr(0, pattern.find_last_of('\\') + 1);
   std::vector<std::string> files;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern.c_str(), &found);
@@ -103,15 +104,19 @@ std::string ProgramDirectory() {
   return program.substr(0, program.find_last_of("\\/") + 1);
 }
 
+std::string FromUnixPath(const char* unixPath) {
+  if (unixPath == nullptr || *unixPath != '/') return {};
+  std::string path = std::string("Z:") + unixPath;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
 namespace {
 
 // The Windows path of a Unix path from the environment, or `fallback`.
 std::string PathFromEnvironment(const char* name, const std::string& fallback) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || *value != '/') return fallback;
-  std::string path = std::string("Z:") + value;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
+  const std::string path = FromUnixPath(std::getenv(name));
+  return path.empty() ? fallback : path;
 }
 
 }  // namespace
@@ -310,7 +315,7 @@ HWND Harkwell::Control(int id) const { return ControlOf(form1_, id); }
 
 void Harkwell::Click(int id) const { PostMessageA(Control(id), BM_CLICK, 0, 0); }
 
-void Harkwell::Tick(int id, bool ticked) const {
+void Harkwell::SetChecked(int id, bool ticked) const {
   SendBounded(Control(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED);
 }
 
@@ -347,7 +352,8 @@ std::string Harkwell::ClickBegin() const {
     box = FindProcessWindow(ProcessId(), "#32770", expected::kTitle);
     return (box != nullptr && IsWindowVisible(box)) || Caption(ui::kCmdBegin) != before;
   });
-  return box != nullptr ? CloseMessageBox(box) : std::string();
+  if (box != nullptr) return CloseMessageBox(box);
+  return Caption(ui::kCmdBegin) != before ? std::string() : kNothingHappened;
 }
 
 std::string Harkwell::CloseMessageBox(HWND box) {
@@ -358,12 +364,10 @@ std::string Harkwell::CloseMessageBox(HWND box) {
 }
 
 std::string Harkwell::ChooseSound(int id, const std::wstring& path) const {
-  constexpr int kFileNameEdit = 0x47C;  // the dialog's file name box
   Click(id);
   HWND dialog = WaitForWindow("#32770", "Select Sound");
   HWND fileName = nullptr;
-  if (dialog == nullptr ||
-      !WaitFor([&] { return (fileName = GetDlgItem(dialog, kFileNameEdit)) != nullptr; }))
+  if (dialog == nullptr || !WaitFor([&] { return (fileName = GetDlgItem(dialog, cmb13)) != nullptr; }))
     return "<no dialog>";
   // The dialog fills in its preset just after it shows, when it has one; the
   // text is read from the control itself, which GetWindowText cannot do

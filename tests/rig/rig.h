@@ -31,7 +31,10 @@ HWND FindProcessWindow(DWORD process, const char* windowClass, const char* title
 // Whether the window's thread handles a message within `timeout`.
 bool Answers(HWND window, std::chrono::milliseconds timeout = 5s);
 
-std::string ProgramDirectory();  // this program's folder, with a trailing backslash
+std::string ProgramDirectory();
+// The Windows path of an absolute Unix path, through Wine's drive Z:; empty
+// for anything else.
+std::string FromUnixPath(const char* unixPath);  // this program's folder, with a trailing backslash
 // A file the build made for 32-bit Windows (in HARKWELL_I686_BIN, a Unix
 // path) or for 64-bit Windows (in this program's folder).
 std::string BuiltFile(bool x86, const std::string& name);
@@ -130,7 +133,7 @@ class Harkwell {
   std::string Caption(int id) const { return WindowText(Control(id)); }
   // Posted, never sent: a button that opens a modal box would block a sender.
   void Click(int id) const;
-  void Tick(int id, bool ticked) const;
+  void SetChecked(int id, bool ticked) const;
   bool IsTicked(int id) const;
   // Returns once every message posted to Harkwell before it has been handled.
   bool Flush() const;
@@ -139,8 +142,10 @@ class Harkwell {
   HWND WaitForWindow(const char* windowClass, const char* title = nullptr,
                      std::chrono::milliseconds timeout = 10s) const;
   // Clicks Begin/Stop and returns the text of the message box it shows, after
-  // closing the box; empty when none appeared before the caption changed.
+  // closing the box; empty when none appeared before the caption changed,
+  // and kNothingHappened when neither did.
   std::string ClickBegin() const;
+  static constexpr char kNothingHappened[] = "<neither a box nor a new caption>";
   // Harkwell's message box, once it shows, or nullptr.
   HWND WaitForMessageBox() const { return WaitForWindow("#32770", expected::kTitle); }
   // The box's text, after pressing its OK.

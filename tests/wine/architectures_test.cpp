@@ -85,7 +85,7 @@ TEST_P(Architectures, MonitorBothLayoutsUseTheTrayAndAboutAndExitCleanly) {
   const std::wstring sound = TempFolder(L"harkwell-architectures") + L"join.wav";
   WriteFile(sound, WaveFile(kJoinSound));
   ASSERT_EQ(app.ChooseSound(ui::kCmdSoundJoin, sound), "");
-  app.Tick(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayJoin, true);
   ASSERT_EQ(app.ClickBegin(), "");
   ASSERT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
   // Read, query and wait: no right that could change or end the game.

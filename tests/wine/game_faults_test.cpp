@@ -29,8 +29,8 @@ TEST_F(GameFaults, AGameThatEndsGivesOneLeaveSoundAndTheNextGamesPlayersAreAnnou
   WriteFile(folder + L"players.txt", "0 join 3 Lori\n0 join 9 Bunny\n");
   app.ChooseSound(ui::kCmdSoundJoin, folder + L"join.wav");
   app.ChooseSound(ui::kCmdSoundLeave, folder + L"leave.wav");
-  app.Tick(ui::kChkPlayJoin, true);
-  app.Tick(ui::kChkPlayLeave, true);
+  app.SetChecked(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayLeave, true);
   Begin();
   Announced("join 2 Jazz", "Jazz has joined");
   Announced("join 5 Spaz", "Spaz has joined");

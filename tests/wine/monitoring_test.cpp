@@ -24,8 +24,8 @@ TEST_F(Monitoring, WithoutTheGameBeginShowsTheAttachMessageAndLaterSucceeds) {
   EXPECT_EQ(app.ClickBegin(), expected::kNoGame);
   EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
   // The Flash boxes take part in no check: still only the attach message.
-  app.Tick(ui::kChkFlashJoin, true);
-  app.Tick(ui::kChkFlashLeave, true);
+  app.SetChecked(ui::kChkFlashJoin, true);
+  app.SetChecked(ui::kChkFlashLeave, true);
   EXPECT_EQ(app.ClickBegin(), expected::kNoGame);
   EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
 
@@ -37,17 +37,17 @@ TEST_F(Monitoring, WithoutTheGameBeginShowsTheAttachMessageAndLaterSucceeds) {
 }
 
 TEST_F(Monitoring, AnyPlayBoxWithoutASoundDeviceShowsOnlyTheDeviceMessage) {
-  app.Tick(ui::kChkPlayJoin, true);
-  app.Tick(ui::kChkPlayLeave, true);
+  app.SetChecked(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayLeave, true);
   EXPECT_EQ(app.ClickBegin(), expected::kNoSoundDevice);  // not the missing-sound messages
   EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
 
-  app.Tick(ui::kChkPlayJoin, false);
+  app.SetChecked(ui::kChkPlayJoin, false);
   EXPECT_EQ(app.ClickBegin(), expected::kNoSoundDevice);
   EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
 
   // Without Play boxes the device is not asked for and Begin goes through.
-  app.Tick(ui::kChkPlayLeave, false);
+  app.SetChecked(ui::kChkPlayLeave, false);
   EXPECT_EQ(app.ClickBegin(), "");
   EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
 }

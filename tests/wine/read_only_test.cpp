@@ -111,10 +111,7 @@ void ListFiles(const std::string& folder, FileList& files) {
   FindClose(search);
 }
 
-std::string Folder(std::string path) {
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path.back() == '\\' ? path : path + "\\";
-}
+std::string Folder(const std::string& path) { return path.back() == '\\' ? path : path + "\\"; }
 
 FileList EveryFile() {
   char temp[MAX_PATH] = {}, current[MAX_PATH] = {};
@@ -122,7 +119,7 @@ FileList EveryFile() {
   GetCurrentDirectoryA(MAX_PATH, current);
   FileList files;
   for (const std::string& root : {std::string("C:\\"), Folder(temp), Folder(current),
-                                  Folder(std::string("Z:") + std::getenv("HARKWELL_HOME"))}) {
+                                  Folder(FromUnixPath(std::getenv("HARKWELL_HOME")))}) {
     ListFiles(root, files);
   }
   return files;
@@ -145,8 +142,8 @@ TEST(Quiet, ASessionWritesNoFile) {
     Harkwell app;
     ASSERT_TRUE(app.Start());
     app.ChooseSound(ui::kCmdSoundJoin, folder + L"ding.wav");
-    app.Tick(ui::kChkPlayJoin, true);
-    app.Tick(ui::kChkFlashJoin, true);
+    app.SetChecked(ui::kChkPlayJoin, true);
+    app.SetChecked(ui::kChkFlashJoin, true);
     ASSERT_EQ(app.ClickBegin(), "");
     ASSERT_TRUE(game.Command("join 3 Jazz"));
     ASSERT_TRUE(game.WaitForTitle("Jazz has joined"));

@@ -107,8 +107,8 @@ TEST(Soak, EveryChangeIsAnnouncedOnceInOrderAndNoResourceGrows) {
 
   Harkwell app;
   ASSERT_TRUE(app.Start());
-  app.Tick(ui::kChkFlashJoin, true);  // the flash path runs too, though Wine shows nothing
-  app.Tick(ui::kChkFlashLeave, true);
+  app.SetChecked(ui::kChkFlashJoin, true);  // the flash path runs too, though Wine shows nothing
+  app.SetChecked(ui::kChkFlashLeave, true);
   Game game;
   ASSERT_TRUE(game.Start("--marker 0xE8 --scenario \"" + scenarioPath + "\" --log \"" + logPath + "\""));
   ASSERT_EQ(app.ClickBegin(), "");

@@ -36,8 +36,8 @@ class Sounds : public HarkwellBesideGame {
 std::wstring Sounds::folder_;
 
 TEST_F(Sounds, BeginNamesTheFirstPlayBoxWhoseSoundIsMissingAndCancelEmptiesOnlyItsOwn) {
-  app.Tick(ui::kChkPlayJoin, true);
-  app.Tick(ui::kChkPlayLeave, true);
+  app.SetChecked(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayLeave, true);
   EXPECT_EQ(app.ClickBegin(), expected::kNoJoinSound);
   app.ChooseSound(ui::kCmdSoundJoin, folder_ + L"ding.wav");
   EXPECT_EQ(app.ClickBegin(), expected::kNoLeaveSound);
@@ -46,7 +46,7 @@ TEST_F(Sounds, BeginNamesTheFirstPlayBoxWhoseSoundIsMissingAndCancelEmptiesOnlyI
   EXPECT_EQ(app.ClickBegin(), expected::kNoJoinSound);
 
   // Play for leaves only, with the leave sound kept and no join sound: Begin succeeds.
-  app.Tick(ui::kChkPlayJoin, false);
+  app.SetChecked(ui::kChkPlayJoin, false);
   EXPECT_EQ(app.ClickBegin(), "");
   EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
 }
@@ -54,7 +54,7 @@ TEST_F(Sounds, BeginNamesTheFirstPlayBoxWhoseSoundIsMissingAndCancelEmptiesOnlyI
 TEST_F(Sounds, APlayBoxTickedWhileMonitoringWaitsForTheNextBegin) {
   app.ChooseSound(ui::kCmdSoundJoin, folder_ + L"ding.wav");
   Begin();
-  app.Tick(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayJoin, true);
   Announced("join 5 Spaz", "Spaz has joined");
   ASSERT_EQ(app.ClickBegin(), "");  // Stop
   ASSERT_EQ(app.ClickBegin(), "");  // Begin takes the ticked box
@@ -71,7 +71,7 @@ TEST_F(Sounds, APathThatFillsTheDialogsBufferPlays) {
   CreateDirectoryW(path.substr(0, path.size() - file.size()).c_str(), nullptr);
   WriteFile(path, WaveFile(kDong));
   ASSERT_EQ(app.ChooseSound(ui::kCmdSoundJoin, path), "");
-  app.Tick(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayJoin, true);
   Begin();
   Announced("join 1 Jazz", "Jazz has joined");
   EXPECT_TRUE(PlayedExactly({kDong})) << Describe(PlayedSounds());
@@ -109,8 +109,8 @@ TEST_P(SoundFiles, EachPlaysOnlyTheSamplesItHoldsAndHarkwellGoesOn) {
   const std::wstring prefix = folder_ + GetParam();
   WriteFile(prefix + L"leave.wav", WaveFile(kLeave));
   app.ChooseSound(ui::kCmdSoundLeave, prefix + L"leave.wav");
-  app.Tick(ui::kChkPlayJoin, true);
-  app.Tick(ui::kChkPlayLeave, true);
+  app.SetChecked(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayLeave, true);
   app.ChooseSound(ui::kCmdSoundJoin, prefix + L"leave.wav");  // Begin needs a join sound
   Begin();
 

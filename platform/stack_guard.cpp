@@ -11,8 +11,10 @@ extern "C" {
 
 // Any value will do until the constructor below sets it: nothing protected
 // runs before it.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name the compiler's checks use
 std::uintptr_t __stack_chk_guard = static_cast<std::uintptr_t>(0x2B992DDFA232ULL);
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name the compiler's checks call
 [[noreturn]] void __stack_chk_fail() {
   static const char kMessage[] = "*** stack smashing detected ***: terminated\n";
   DWORD written = 0;

@@ -5,12 +5,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "monitor/attach.h"
+#include "platform/owned.h"
 #include "platform/platform.h"
 #include "platform/wave_file.h"
 
@@ -25,14 +25,6 @@ namespace {
 HWND ToHwnd(WindowHandle window) { return static_cast<HWND>(LongToHandle(static_cast<LONG>(window))); }
 HANDLE ToHandle(ProcessHandle process) { return LongToHandle(static_cast<LONG>(process)); }
 std::uint32_t FromHandle(HANDLE handle) { return HandleToULong(handle); }
-
-struct FileCloser {
-  using pointer = HANDLE;
-  void operator()(HANDLE file) const {
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  }
-};
-using OwnedFile = std::unique_ptr<HANDLE, FileCloser>;
 
 // Reads of an open file at any offset, as the sound check asks for them.
 ReadAt FileReader(HANDLE file) {
@@ -80,12 +72,6 @@ SetDefaultDllDirectoriesFunction SetDefaultDllDirectoriesOrNull() {
                                                   "SetDefaultDllDirectories");
 }
 
-struct ModuleFreer {
-  using pointer = HMODULE;
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using OwnedModule = std::unique_ptr<HMODULE, ModuleFreer>;
-
 // A DLL that is not one Windows always takes from System32 (a KnownDLL)
 // would be looked for beside the program first: it is named by System32.
 OwnedModule LoadFromSystem32(const std::wstring& name) {
@@ -95,7 +81,7 @@ OwnedModule LoadFromSystem32(const std::wstring& name) {
   // By its full path; what it imports is then looked for in System32 too.
   std::wstring path(MAX_PATH, L'\0');
   const UINT length = GetSystemDirectoryW(path.data(), MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
+  if (length == 0 || length >= MAX_PATH) return {};
   path.resize(length);
   return OwnedModule(LoadLibraryExW((path + L"\\" + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
@@ -215,14 +201,14 @@ void PlaySoundFile(const std::u16string& path, std::uint32_t flags) {
   std::optional<std::string> ansiPath;
   std::optional<std::vector<std::uint8_t>> wave;
   {
-    const OwnedFile file(widePath.empty() ? INVALID_HANDLE_VALUE
+    const OwnedFile file(widePath.empty() ? nullptr
                                           : CreateFileW(widePath.c_str(), GENERIC_READ,
                                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     const ReadAt read = FileReader(file.get());
     const std::optional<WaveChunks> chunks =
-        file.get() != INVALID_HANDLE_VALUE && GetFileSizeEx(file.get(), &size)
+        file && GetFileSizeEx(file.get(), &size)
             ? FindWaveChunks(static_cast<std::uint64_t>(size.QuadPart), read)
             : std::nullopt;
     // By name, winmm reads the file itself, whatever its size, and stops at

@@ -12,10 +12,10 @@
 #include "monitor/tick.h"
 #include "notify/alerts.h"
 #include "notify/title.h"
+#include "platform/owned.h"
 #include "ui/control_ids.h"
 #include "ui/form2.h"
 #include "ui/layout.h"
-#include "ui/owned.h"
 #include "ui/texts.h"
 
 namespace harkwell::ui::form1 {
@@ -65,8 +65,8 @@ constexpr std::array kWindowButtons{
 };
 
 struct Form1State {
-  OwnedWindow window;
-  OwnedFont font;
+  platform::OwnedWindow window;
+  platform::OwnedFont font;
   HWND frame = nullptr;
   HWND focusBeforeDeactivation = nullptr;
   bool timer1Enabled = false;  // the monitoring state

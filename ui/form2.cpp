@@ -8,10 +8,10 @@
 
 #include <string>
 
+#include "platform/owned.h"
 #include "ui/control_ids.h"
 #include "ui/form1.h"
 #include "ui/layout.h"
-#include "ui/owned.h"
 #include "ui/texts.h"
 #include "ui/version.h"
 
@@ -46,11 +46,11 @@ constexpr ControlSpec kCommand1Layout{kCommand1, "Button", kCloseCaption, BS_PUS
 struct Form2State {
   HINSTANCE instance = nullptr;
   int dpi = USER_DEFAULT_SCREEN_DPI;
-  OwnedWindow window;
-  OwnedFont textFont;
-  OwnedFont titleFont;
-  OwnedFont linkFont;
-  OwnedIcon picture;
+  platform::OwnedWindow window;
+  platform::OwnedFont textFont;
+  platform::OwnedFont titleFont;
+  platform::OwnedFont linkFont;
+  platform::OwnedIcon picture;
 };
 Form2State state;
 

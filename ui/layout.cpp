@@ -4,7 +4,7 @@ namespace harkwell::ui {
 namespace {
 
 void ReleaseScreenDc(HDC dc) { ReleaseDC(nullptr, dc); }
-using ScreenDc = Owned<HDC, ReleaseScreenDc>;
+using ScreenDc = platform::Owned<HDC, ReleaseScreenDc>;
 
 }  // namespace
 
@@ -14,7 +14,8 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
-OwnedFont CreatePointFont(const char* face, int hundredthsOfPoint, int dpi, bool bold, bool underline) {
+platform::OwnedFont CreatePointFont(const char* face, int hundredthsOfPoint, int dpi, bool bold,
+                                    bool underline) {
   LOGFONTA font{};
   // A negative height asks for the character height, which is what a point size means.
   font.lfHeight = -MulDiv(hundredthsOfPoint, dpi, 72 * 100);
@@ -24,7 +25,7 @@ OwnedFont CreatePointFont(const char* face, int hundredthsOfPoint, int dpi, bool
   font.lfQuality = DEFAULT_QUALITY;
   // cppcheck-suppress lstrcpynACalled ; `face` is one of our own font names, never a pointer that could fault
   lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
-  return OwnedFont(CreateFontIndirectA(&font));
+  return platform::OwnedFont(CreateFontIndirectA(&font));
 }
 
 HWND CreateControl(HWND parent, const ControlSpec& placement, int dpi, HFONT font, POINT parentOrigin) {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "ui/owned.h"
+#include "platform/owned.h"
 
 namespace harkwell::ui {
 
@@ -17,8 +17,8 @@ inline int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, kTwipsP
 int ScreenDpi();
 
 // A font of `hundredthsOfPoint` size (825 for 8.25 pt) at the given DPI.
-OwnedFont CreatePointFont(const char* face, int hundredthsOfPoint, int dpi, bool bold = false,
-                          bool underline = false);
+platform::OwnedFont CreatePointFont(const char* face, int hundredthsOfPoint, int dpi, bool bold = false,
+                                    bool underline = false);
 
 // One control as a layout table lists it, with its place in twips relative to
 // the window's client area.

@@ -8,20 +8,17 @@
 #include <iterator>
 #include <string>
 
+#include "platform/owned.h"
 #include "platform/platform.h"
 #include "ui/control_ids.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
-#include "ui/owned.h"
 #include "ui/read_command_line.h"
 #include "ui/texts.h"
 
 namespace {
-
-void CloseHandleOf(HANDLE handle) { CloseHandle(handle); }
-using OwnedMutex = harkwell::ui::Owned<HANDLE, CloseHandleOf>;
 
 // A second start brings the running Harkwell to the front, out of the tray
 // if it is there. That one may still be making its window: wait for it a
@@ -53,9 +50,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
   harkwell::ui::CommandLine commandLine = harkwell::ui::ReadCommandLine();
   // Held until Harkwell ends. Only "already exists" means a second start: a
   // mutex that cannot be made at all must not keep Harkwell from running.
-  const OwnedMutex instance(commandLine.kind == StartKind::kShowUsage
-                                ? nullptr
-                                : CreateMutexW(nullptr, FALSE, harkwell::ui::kInstanceMutex));
+  const harkwell::platform::OwnedHandle instance(
+      commandLine.kind == StartKind::kShowUsage ? nullptr
+                                                : CreateMutexW(nullptr, FALSE, harkwell::ui::kInstanceMutex));
   if (instance && GetLastError() == ERROR_ALREADY_EXISTS) {
     ShowRunningHarkwell();
     return 0;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/owned.h"
+#include "platform/owned.h"
 
 namespace harkwell::ui {
 namespace {
@@ -16,10 +16,8 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 std::u16string FromWide(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
 
-void FreeLocal(LPWSTR* memory) { LocalFree(memory); }
-using OwnedArguments = Owned<LPWSTR*, FreeLocal>;
-void CloseFile(HANDLE file) { CloseHandle(file); }
-using OwnedFile = Owned<HANDLE, CloseFile>;
+void FreeArguments(LPWSTR* arguments) { LocalFree(arguments); }
+using OwnedArguments = platform::Owned<LPWSTR*, FreeArguments>;
 
 // The full path of `path`, when it names a file that can be opened for reading.
 std::optional<std::u16string> OpenableFullPath(const std::wstring& path) {
@@ -29,13 +27,10 @@ std::optional<std::u16string> OpenableFullPath(const std::wstring& path) {
   const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
   if (length == 0 || length >= size) return std::nullopt;
   full.resize(length);
-  HANDLE file =
-      CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  const OwnedFile opened(file == INVALID_HANDLE_VALUE ? nullptr : file);
-  // cppcheck-suppress resourceLeak ; `opened` owns the handle, and closes it on this return and the next
+  const platform::OwnedFile opened(CreateFileW(full.c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!opened) return std::nullopt;
-  // cppcheck-suppress resourceLeak ; closed by `opened`, as above
   return FromWide(full.c_str());
 }
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/owned.h"
 #include "tests/expected.h"
-#include "ui/owned.h"
 
 namespace harkwell::rig {
 
@@ -45,8 +45,7 @@ std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& text);         // from the ANSI code page
 std::wstring TempFolder(const std::wstring& name);  // made if missing, trailing backslash
 
-inline void CloseOwnedHandle(HANDLE handle) { CloseHandle(handle); }
-using OwnedHandle = ui::Owned<HANDLE, CloseOwnedHandle>;
+using platform::OwnedHandle;
 
 // A program this rig started, ended (killed if need be) when the owner goes.
 class Process {

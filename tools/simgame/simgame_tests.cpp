@@ -96,7 +96,9 @@ TEST(ParseScenarioTest, ABadLineAnywhereRejectsTheFileAndNamesTheLine) {
 class TableTest : public ::testing::Test {
  protected:
   static constexpr std::uint64_t kFirstAddress = 0x5A4000;
-  static constexpr std::size_t kSize = 0x30000;
+  // Whole 64 KiB blocks from kFirstAddress to the last build's last record.
+  static constexpr std::size_t kSize =
+      (OccupancyAddress(kGameLayouts.size() - 1, kSlotCount) - kFirstAddress) / 0x10000 * 0x10000 + 0x10000;
 
   void SetUp() override {
     data_ =

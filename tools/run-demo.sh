@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
 
-tools/configure.sh x64
+cmake --preset x64 >/dev/null
 cmake --build build/x64 -j "$(nproc)" --target Harkwell simgame demo_driver
 
 interactive=0

@@ -18,11 +18,11 @@ find monitor notify platform ui tests tools bench fuzz \( -name '*.cpp' -o -name
 # The host and 64-bit trees are the instrumented ones: their tests are the
 # coverage's. The 32-bit tree is only run, beside them, all four ways.
 jobs=$(nproc)
-tools/configure.sh host -DHARKWELL_COVERAGE=ON
+for preset in host-coverage x86 x64-coverage; do
+  cmake --preset "$preset" >/dev/null
+done
 cmake --build build/host -j "$jobs"
-tools/configure.sh x86
 cmake --build build/x86 -j "$jobs"
-tools/configure.sh x64 -DHARKWELL_COVERAGE=ON -DHARKWELL_I686_BIN="$PWD/build/x86/bin"
 cmake --build build/x64 -j "$jobs"
 elapsed
 

@@ -51,7 +51,7 @@ wait "$background" || true
 failed=0
 for step in fuzz analysis mutants; do
   if [ -f "$logs/$step.ok" ]; then
-    grep -E '^(roster|wave|command_line): Done|^clang-tidy:|^cppcheck:|^mutants:' "$logs/$step.log" || true
+    grep -E '^[a-z_]+: Done [0-9]+ runs|^clang-tidy:|^cppcheck:|^mutants:' "$logs/$step.log" || true
   else
     echo "-- $step FAILED; the end of $logs/$step.log:"
     tail -40 "$logs/$step.log"

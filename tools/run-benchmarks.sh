@@ -25,5 +25,5 @@ cmake --build build/x86 -j "$jobs" --target Harkwell
 # Every program of the measured Wine session on one core, so that the
 # scheduler's placement of a reader and wineserver is the same in every run.
 # Debian's python, which has matplotlib.
-taskset -c 0 bash -c 'source tools/wine-session.sh build/x64 && /usr/bin/python3 tools/benchmark_report.py'
+taskset -c 0 bash -c 'source tools/enter-wine-session.sh build/x64 && /usr/bin/python3 tools/benchmark_report.py'
 

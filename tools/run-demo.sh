@@ -16,7 +16,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   interactive=1
   export KEEP_DISPLAY=1
 fi
-source tools/wine-session.sh build/x64
+source tools/enter-wine-session.sh build/x64
 
 bin=build/x64/bin
 shots=build/demo-screenshots

@@ -30,14 +30,9 @@ shoot() {  # shoot NAME WINDOW: the window's area of the screen, as a PNG
 }
 
 # Without a display of your own there is no sound card either: the sounds go
-# to a file, so that Harkwell finds a wave device as it would on a player's PC.
+# to files, in the home the build set up for it (harkwell_sound_home).
 harkwell_home=$HOME
-if [ "$interactive" = 0 ]; then
-  harkwell_home=$PWD/build/demo-home
-  mkdir -p "$harkwell_home"
-  echo "pcm.!default { type file slave.pcm \"null\" file \"$harkwell_home/played.raw\" format \"raw\" }" \
-    >"$harkwell_home/.asoundrc"
-fi
+[ "$interactive" = 1 ] || harkwell_home=$PWD/build/x64/demo-home
 
 wine "$bin/simgame.exe" --demo &
 driver wait-game  # Harkwell begins at once, so the game comes first

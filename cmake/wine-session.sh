@@ -2,7 +2,7 @@
 # Starts or stops a Wine session under DIR: a display (an Xvfb of its own, or
 # the one given) and a persistent wineserver on the prefix DIR/prefix, made on
 # first use. DIR/env tells the programs run in the session their DISPLAY.
-# The ctest fixture of the Windows tests and tools/wine-session.sh use it.
+# The ctest fixture of the Windows tests and tools/enter-wine-session.sh use it.
 # Usage: wine-session.sh start DIR [DISPLAY] | stop DIR
 set -eu
 action=$1

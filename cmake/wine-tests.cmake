@@ -12,13 +12,21 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
+# harkwell_sound_home(HOME): a HOME whose .asoundrc sends the wave device to
+# files, a new one for every sound (HOME/played.raw, played.raw.0001, ...), so
+# that a test can tell which sounds played in full, and Harkwell finds a wave
+# device in an Xvfb session as it would on a player's PC (the demo's too).
+function(harkwell_sound_home home)
+  file(WRITE ${home}/.asoundrc
+       "pcm.!default { type file slave.pcm \"null\" file \"${home}/played.raw\" format \"raw\" truncate false }\n")
+endfunction()
+
 # harkwell_wine_test(NAME SOURCES ... [LIBRARIES ...] [SOUND] [WINE32] [LABELS ...] [ENVIRONMENT ...])
 # Each program gets a HOME of its own (HARKWELL_HOME to the program, as Wine
-# keeps HOME from Windows programs). With SOUND its .asoundrc sends the wave
-# device to files, a new one for every sound (played.raw, played.raw.0001, ...,
-# named by HARKWELL_PLAYED_RAW), so a test can tell which sounds played in
-# full; without it the program sees no wave device at all. With WINE32 the
-# program runs through tools/wine32.sh, which lets it start 32-bit programs.
+# keeps HOME from Windows programs). With SOUND it is a sound home (above;
+# HARKWELL_PLAYED_RAW names its first file); without it the program sees no
+# wave device at all. With WINE32 the program runs through tools/wine32.sh,
+# which lets it start 32-bit programs.
 function(harkwell_wine_test name)
   cmake_parse_arguments(arg "SOUND;WINE32" "" "SOURCES;LIBRARIES;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${arg_SOURCES})
@@ -29,8 +37,7 @@ function(harkwell_wine_test name)
   set(home ${CMAKE_CURRENT_BINARY_DIR}/home-${name})
   file(MAKE_DIRECTORY ${home})
   if(arg_SOUND)
-    file(WRITE ${home}/.asoundrc
-         "pcm.!default { type file slave.pcm \"null\" file \"${home}/played.raw\" format \"raw\" truncate false }\n")
+    harkwell_sound_home(${home})
   else()
     file(REMOVE ${home}/.asoundrc)
   endif()

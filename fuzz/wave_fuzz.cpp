@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ReadAt read = [&](std::uint64_t offset, std::span<std::uint8_t> into) -> std::size_t {
     if (offset >= size) return 0;
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), size - offset));
-    std::memcpy(into.data(), data + offset, count);
+    std::copy_n(data + offset, count, into.begin());  // into may be empty, with no data()
     return count;
   };
   const Bytes file(data, size);

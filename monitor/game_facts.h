@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace harkwell {
 
@@ -38,17 +39,18 @@ inline constexpr std::array kGameLayouts{
 inline constexpr std::uint32_t kMaxNameLength =
     kGameLayouts[0].firstOccupancyAddress - kGameLayouts[0].firstNameAddress;
 
-constexpr bool LayoutsAgree() {
-  for (std::size_t row = 0; row < kGameLayouts.size(); ++row) {
-    const GameLayout& layout = kGameLayouts[row];
+constexpr bool LayoutsAgree(std::span<const GameLayout> layouts) {
+  for (std::size_t row = 0; row < layouts.size(); ++row) {
+    const GameLayout& layout = layouts[row];
     if (layout.firstOccupancyAddress - layout.firstNameAddress != kMaxNameLength) return false;
     for (std::size_t other = 0; other < row; ++other) {
-      if (kGameLayouts[other].marker == layout.marker) return false;
+      if (layouts[other].marker == layout.marker) return false;
     }
   }
   return true;
 }
-static_assert(LayoutsAgree(), "every build has a name field of the same length and a marker of its own");
+static_assert(LayoutsAgree(kGameLayouts),
+              "every build has a name field of the same length and a marker of its own");
 
 // Where the marker is read.
 inline constexpr std::uint32_t kBuildMarkerAddress = 0x40003C;

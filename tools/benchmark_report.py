@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the benchmarks and writes BENCHMARKS.md with its plots.
+"""Runs the benchmarks and writes BENCHMARKS.md, from its template
+bench/BENCHMARKS.md.in, with its plots.
 
 Called by tools/run-benchmarks.sh after the builds, inside a Wine session
 (WINEPREFIX and DISPLAY set). Every figure in the report comes from this run.
@@ -8,7 +9,9 @@ import datetime
 import json
 import os
 import platform
+import re
 import statistics
+import string
 import subprocess
 import time
 from pathlib import Path
@@ -228,6 +231,19 @@ def cpu_text(cpu, who):
     return f"{cpu[who]:.2f}% ({cpu[who + '_ratio']:.2f} × floor {cpu[who + '_floor']:.2f}%)"
 
 
+def row(*cells):
+    return "| " + " | ".join(str(cell) for cell in cells) + " |"
+
+
+def render(figures, baseline):
+    """BENCHMARKS.md: its template with this run's figures. The section on a
+    baseline stays only when there is one."""
+    template = (ROOT / "bench/BENCHMARKS.md.in").read_text()
+    section = re.compile(r"^<!-- with a baseline -->\n(.*?)^<!-- end of the baseline -->\n", re.M | re.S)
+    template = section.sub(r"\1" if baseline else "", template)
+    return string.Template(template).substitute(figures)
+
+
 def main():
     print("host tick benchmark...", flush=True)
     host = host_benchmark()
@@ -250,160 +266,77 @@ def main():
     wine_version = run(["wine", "--version"]).strip()
     full_host = next(r for r in host if r["players"] == 32 and r["name_bytes"] == 64 and r["zero_cost"])
     full_wine = next(r for r in wine if r["players"] == 32 and r["name_bytes"] == 64)
-    floor = proc["floor"]
-    lines = [
-        "# Benchmarks",
-        "",
-        f"Written by `tools/run-benchmarks.sh` on {datetime.date.today().isoformat()}: {cpu_model}, "
-        f"{os.cpu_count()} cores, {platform.system()} {platform.release()}, {wine_version}. "
-        "Every figure below comes from that run. Absolute times and CPU shares vary from machine to machine; "
-        "the ratios to the floor, measured in the same run, are the figures to compare across machines.",
-        "",
-        "## One tick on the host (simulated game)",
-        "",
-        "| players | name bytes | reads per tick | µs per tick | ns per read | µs per tick, zero-cost reads "
-        "| own ns per read | allocations per tick |",
-        "|---:|---:|---:|---:|---:|---:|---:|---:|",
-    ]
+    floor, lat = proc["floor"], proc["latency"]
+    figures = {
+        "date": datetime.date.today().isoformat(),
+        "machine": f"{cpu_model}, {os.cpu_count()} cores, {platform.system()} {platform.release()}, {wine_version}",
+        "waiting_us": f"{wine_run['waiting_us_per_tick']:.0f}", "search_us": f"{wine_run['search_us']:.0f}",
+        "phase_seconds": PHASE_SECONDS, "joins": len(lat), "tick_ms": TICK_MS,
+        "floor_own_us": f"{floor['own_us']:.1f}", "floor_server_us": f"{floor['server_us']:.1f}",
+        "floor_wall_us": f"{floor['wall_us']:.0f}", "startup_ms": f"{proc['startup_ms']:.0f}",
+        "rss_mb": f"{proc['rss_kib'] / 1024:.1f}", "hwm_mb": f"{proc['hwm_kib'] / 1024:.1f}",
+        "game_rss_mb": f"{proc['game_rss_kib'] / 1024:.1f}",
+        "private_bytes": " / ".join(f"{v / 1048576:.2f} MB" for v in (
+            proc["private"]["start"][0], proc["private"]["end"][0], proc["private"]["end"][1])),
+        "latency": latency_text(lat),
+        "full_read_us": f"{full_wine['read_us']:.0f}", "full_tick_ms": f"{full_wine['us_per_tick'] / 1e3:.0f}",
+        "full_tick_ratio": f"{full_wine['us_per_tick'] / full_wine['floor_us']:.2f}",
+        "full_host_us": f"{full_host['ns_per_tick'] / 1e3:.1f}", "full_host_ns_per_read": f"{full_host['ns_per_read']:.1f}",
+    }
+    for phase in ("empty", "full"):
+        cpu = proc["cpu"][phase]
+        figures[f"cpu_{phase}"] = (f"{cpu_text(cpu, 'own')} / {cpu_text(cpu, 'server')}; "
+                                   f"{cpu['ticks_per_second']:.2f} ticks/s")
+    for key in ("handles", "gdi", "windows"):
+        figures[key] = " / ".join(available(proc[key][when]) for when in ("start", "empty", "full", "end"))
+    for arch in sizes:
+        figures[f"size_{arch}"] = f"{sizes[arch] / 1024:.0f}"
+        figures[f"imports_{arch}"] = ", ".join(dlls[arch])
+
+    rows = []
     for r in (r for r in host if not r["zero_cost"]):
         z = next(x for x in host if x["zero_cost"] and x["players"] == r["players"]
                  and x["name_bytes"] == r["name_bytes"])
-        lines.append(f"| {r['players']} | {r['name_bytes']} | {r['reads']:.0f} | {r['ns_per_tick'] / 1e3:.2f} | "
-                     f"{r['ns_per_read']:.1f} | {z['ns_per_tick'] / 1e3:.2f} | {z['ns_per_read']:.1f} | "
-                     f"{r['allocs']:.0f} |")
-    lines += [
-        "",
-        "Reads per tick are as the monitor counts them (`RosterReads`): one per occupancy byte, one per name byte and one per "
-        "terminating zero. The zero-cost column reads from a flat array, so it is the monitor's own work.",
-        "",
-        "## One tick under Wine (simulated game in its own process, the real Win32 layer)",
-        "",
-        "Each shape's floor is timed alone right before its ticks: a one-byte ReadProcessMemory and a title "
-        "write, and the tick's reads and one title write at those costs.",
-        "",
-        "| players | name bytes | reads per tick | µs per read | µs per title write | µs per tick | floor µs "
-        "| tick ÷ floor |",
-        "|---:|---:|---:|---:|---:|---:|---:|---:|",
-    ]
-    for r in wine:
-        lines.append(f"| {r['players']} | {r['name_bytes']} | {r['reads']} | {r['read_us']:.1f} | {r['title_us']:.0f} | "
-                     f"{r['us_per_tick']:.0f} | {r['floor_us']:.0f} | {r['us_per_tick'] / r['floor_us']:.3f} |")
-    lines += [
-        "",
-        f"While no game runs, a tick looks for one and reads nothing: {wine_run['waiting_us_per_tick']:.0f} µs, "
-        f"against {wine_run['search_us']:.0f} µs for the bare window search (FindWindowA).",
-        "",
-        "![tick time against players and name length](docs/bench-tick.png)",
-        "",
-        "## Harkwell.exe under Wine",
-        "",
-        f"CPU figures are shares of one core over {PHASE_SECONDS} s, as Linux's scheduler counts them "
-        "(/proc/PID/task/*/schedstat), for Harkwell.exe and for the wineserver that answers its reads. Every "
-        "program of the Wine session runs on one core: spread over two, a reader and wineserver cost up to "
-        "twice as much CPU per read, as the scheduler moves them, and no two runs agree. "
-        "Beside each figure stands its ratio to the floor of the same "
-        "run: the phase's reads per second (ticks on the game's clock × reads per tick) × the CPU time of one bare "
-        f"one-byte read, timed in the same run ({floor['own_us']:.1f} µs in the reader, {floor['server_us']:.1f} µs "
-        f"in wineserver, {floor['wall_us']:.0f} µs of wall time).",
-        "",
-        "| figure | value |",
-        "|---|---|",
-        f"| start to main window shown | {proc['startup_ms']:.0f} ms |",
-    ]
-    for phase, label in (("empty", "empty game"), ("full", "32 players, 15-byte names")):
-        cpu = proc["cpu"][phase]
-        lines.append(f"| CPU, {label}: Harkwell.exe / wineserver | {cpu_text(cpu, 'own')} / "
-                     f"{cpu_text(cpu, 'server')}; {cpu['ticks_per_second']:.2f} ticks/s |")
-    lat = proc["latency"]
-    lines += [
-        f"| resident set now / peak (Linux VmRSS / VmHWM) | {proc['rss_kib'] / 1024:.1f} MB / "
-        f"{proc['hwm_kib'] / 1024:.1f} MB (the simulated game, a bare Win32 window: "
-        f"{proc['game_rss_kib'] / 1024:.1f} MB) |",
-        "| private bytes at start / end / peak | " + " / ".join(
-            f"{v / 1048576:.2f} MB" for v in (proc["private"]["start"][0], proc["private"]["end"][0],
-                                              proc["private"]["end"][1])) + " |",
-        *(f"| {label}: window shown / monitoring / after the full game / end | "
-          + " / ".join(available(proc[key][when]) for when in ("start", "empty", "full", "end")) + " |"
-          for key, label in (("handles", "kernel handles"), ("gdi", "GDI objects"),
-                             ("windows", "windows (its USER objects that Wine shows)"))),
-        f"| join → title latency over {len(lat)} joins: median / 95th percentile / max | {latency_text(lat)} "
-        f"(interval {TICK_MS} ms) |",
-        f"| Harkwell.exe size, x86_64 / i686 | {sizes['x86_64'] / 1024:.0f} KiB / {sizes['i686'] / 1024:.0f} KiB |",
-        f"| imports, x86_64 | {', '.join(dlls['x86_64'])} |",
-        f"| imports, i686 | {', '.join(dlls['i686'])} |",
-        "",
-        "![join-to-title latency](docs/bench-latency.png)",
-        "",
-    ]
+        rows.append(row(r["players"], r["name_bytes"], f"{r['reads']:.0f}", f"{r['ns_per_tick'] / 1e3:.2f}",
+                        f"{r['ns_per_read']:.1f}", f"{z['ns_per_tick'] / 1e3:.2f}", f"{z['ns_per_read']:.1f}",
+                        f"{r['allocs']:.0f}"))
+    figures["host_rows"] = "\n".join(rows)
+    figures["wine_rows"] = "\n".join(
+        row(r["players"], r["name_bytes"], r["reads"], f"{r['read_us']:.1f}", f"{r['title_us']:.0f}",
+            f"{r['us_per_tick']:.0f}", f"{r['floor_us']:.0f}", f"{r['us_per_tick'] / r['floor_us']:.3f}")
+        for r in wine)
+
     if baseline:
-        lines += [
-            f"## Against `{os.environ.get('BASELINE_NAME', Path(baseline).name)}`, measured in the same run",
-            "",
-            "CPU is compared as each build's ratio to the floor its own driver run measured, which takes out "
-            "the drift of the machine between the two runs; the absolute shares stand beside it.",
-            "",
-            "| figure | baseline | this build | this ÷ baseline |",
-            "|---|---|---|---:|",
-        ]
+        rows = []
         for phase in ("empty", "full"):
             for who, label in (("own", "Harkwell.exe"), ("server", "wineserver")):
                 b, c = base["cpu"][phase], proc["cpu"][phase]
-                lines.append(f"| CPU, {phase} game, {label}: × floor (share) | {b[who + '_ratio']:.2f} ({b[who]:.2f}%) "
-                             f"| {c[who + '_ratio']:.2f} ({c[who]:.2f}%) | {c[who + '_ratio'] / b[who + '_ratio']:.3f} |")
-        b, c = statistics.median(base["latency"]), statistics.median(lat)
-        lines.append(f"| join → title latency, median | {b:.0f} ms | {c:.0f} ms | {c / b:.3f} |")
-        b, c = percentile(base["latency"], 0.95), percentile(lat, 0.95)
-        lines.append(f"| join → title latency, 95th percentile | {b:.0f} ms | {c:.0f} ms | {c / b:.3f} |")
+                rows.append(row(f"CPU, {phase} game, {label}: × floor (share)", f"{b[who + '_ratio']:.2f} ({b[who]:.2f}%)",
+                                f"{c[who + '_ratio']:.2f} ({c[who]:.2f}%)", f"{c[who + '_ratio'] / b[who + '_ratio']:.3f}"))
+        for label, measure in (("median", statistics.median), ("95th percentile", lambda v: percentile(v, 0.95))):
+            b, c = measure(base["latency"]), measure(lat)
+            rows.append(row(f"join → title latency, {label}", f"{b:.0f} ms", f"{c:.0f} ms", f"{c / b:.3f}"))
         for arch, exe in (("x86_64", baseline), ("i686", os.environ.get("BASELINE_I686"))):
             if exe:
                 b, c = Path(exe).stat().st_size, sizes[arch]
-                lines.append(f"| Harkwell.exe size, {arch} | {b} bytes | {c} bytes | {c / b:.3f} |")
-        lines.append("")
-    lines += [
-        "## The stack protector",
-        "",
-        "The Windows programs are built with `-fstack-protector-strong`. Its cost on the monitor's own work: the "
-        "host tick with zero-cost reads, built with and without it in this run. Its cost in Harkwell.exe, per tick "
-        "under Wine and in bytes, is the comparison above when the baseline is the same build without it.",
-        "",
-        "| players | name bytes | µs per tick without | µs per tick with | with ÷ without |",
-        "|---:|---:|---:|---:|---:|",
-    ]
-    ratios, extra_ns = [], []
+                rows.append(row(f"Harkwell.exe size, {arch}", f"{b} bytes", f"{c} bytes", f"{c / b:.3f}"))
+        figures["baseline_rows"] = "\n".join(rows)
+        figures["baseline_name"] = os.environ.get("BASELINE_NAME", Path(baseline).name)
+
+    rows, ratios, extra_ns = [], [], []
     for r in (r for r in host if r["zero_cost"]):
         guarded = next(x for x in protected if x["zero_cost"] and x["players"] == r["players"]
                        and x["name_bytes"] == r["name_bytes"])
         ratios.append(guarded["ns_per_tick"] / r["ns_per_tick"])
         extra_ns.append(guarded["ns_per_tick"] - r["ns_per_tick"])
-        lines.append(f"| {r['players']} | {r['name_bytes']} | {r['ns_per_tick'] / 1e3:.2f} | "
-                     f"{guarded['ns_per_tick'] / 1e3:.2f} | {ratios[-1]:.3f} |")
+        rows.append(row(r["players"], r["name_bytes"], f"{r['ns_per_tick'] / 1e3:.2f}",
+                        f"{guarded['ns_per_tick'] / 1e3:.2f}", f"{ratios[-1]:.3f}"))
     lightest = min(r["us_per_tick"] for r in wine)
-    lines += [
-        "",
-        f"At most {max(ratios):.3f} times the monitor's own work without it in this run, at most "
-        f"{max(max(extra_ns), 0):.0f} ns more per tick: beside the reads of a tick, {lightest:.0f} µs for the "
-        f"lightest one under Wine here, {max(max(extra_ns), 0) / (lightest * 1e3):.3%} of a tick.",
-        "",
-        "## What dominates",
-        "",
-        f"Under Wine a one-byte ReadProcessMemory costs about {full_wine['read_us']:.0f} µs (a round trip to "
-        f"wineserver), so a full table of 32 players with 64-byte names takes {full_wine['us_per_tick'] / 1e3:.0f} ms "
-        f"per tick, {full_wine['us_per_tick'] / full_wine['floor_us']:.2f} times its floor of reads and one title "
-        f"write. The monitor's own work for the same table is {full_host['ns_per_tick'] / 1e3:.1f} µs on the host "
-        f"({full_host['ns_per_read']:.1f} ns per read), and one allocation per name longer than 15 bytes. "
-        "Latency is the wait for the next 250 ms tick plus that tick's reads.",
-        "",
-        "The working-set target of 8 MB is met by what the program itself holds, its private bytes, and "
-        "missed by the resident set: under Wine that counts Wine's own loader and the Unix side of every "
-        "system DLL the program loads. The simulated game, a bare Win32 window without the common dialogs, "
-        "the shell or COM, already has the resident figure beside it; the rest of Harkwell's is those DLLs, "
-        "mapped once and shared.",
-        "",
-        "Wine 8 answers 0 to `GetProcessHandleCount` and `GetGuiResources`, so the counts above are read "
-        "another way: kernel handles from the system handle list, GDI objects from the process's own GDI "
-        "handle table, and, for USER objects, which Wine keeps inside wineserver, the windows the process owns.",
-    ]
-    (ROOT / "BENCHMARKS.md").write_text("\n".join(lines) + "\n")
+    figures.update(protector_rows="\n".join(rows), protector_ratio=f"{max(ratios):.3f}",
+                   protector_extra_ns=f"{max(max(extra_ns), 0):.0f}", lightest_us=f"{lightest:.0f}",
+                   protector_share=f"{max(max(extra_ns), 0) / (lightest * 1e3):.3%}")
+
+    (ROOT / "BENCHMARKS.md").write_text(render(figures, baseline))
     print("wrote BENCHMARKS.md, docs/bench-tick.png, docs/bench-latency.png")
 
 

@@ -17,13 +17,10 @@ if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
   echo "warning: uncommitted changes: these zips match no commit" >&2
 fi
 
-build() {  # build FOLDER TOOLCHAIN
-  cmake -S . -B "$1" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="$2" \
-    -DCMAKE_BUILD_TYPE=Release -DHARKWELL_REPRODUCIBLE=ON >/dev/null
-  cmake --build "$1" -j "$(nproc)" --target Harkwell
-}
-build build/package-x64 cmake/mingw-x86_64.cmake
-build build/package-x86 cmake/mingw-i686.cmake
+for tree in package-x64 package-x86; do
+  cmake --preset "$tree" >/dev/null
+  cmake --build "build/$tree" -j "$(nproc)" --target Harkwell
+done
 # The version as the build wrote it, from the project's version.
 version=$(head -n 1 build/package-x64/version.txt)
 

@@ -10,20 +10,20 @@ cd "$(dirname "$0")/.."
 tools/setup-debian.sh python3-matplotlib
 
 jobs=$(nproc)
-cmake -S . -B build/host-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/host-release -j "$jobs" --target host_tick_bench
-# The same with the stack protector the Windows programs are built with.
-cmake -S . -B build/host-release-ssp -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS=-fstack-protector-strong >/dev/null
-cmake --build build/host-release-ssp -j "$jobs" --target host_tick_bench
-# Measured unprofiled, whatever the test command left in the tree.
-tools/configure.sh x64 -DHARKWELL_COVERAGE=OFF
-tools/configure.sh x86
+# The host tick with and without the stack protector the Windows programs
+# are built with; the Windows programs unprofiled, whatever the test command
+# left in their trees.
+for preset in host-release host-release-ssp x64 x86; do
+  cmake --preset "$preset" >/dev/null
+done
+for tree in host-release host-release-ssp; do
+  cmake --build "build/$tree" -j "$jobs" --target host_tick_bench
+done
 cmake --build build/x64 -j "$jobs" --target Harkwell simgame wine_tick_bench process_driver
 cmake --build build/x86 -j "$jobs" --target Harkwell
 
 # Every program of the measured Wine session on one core, so that the
 # scheduler's placement of a reader and wineserver is the same in every run.
 # Debian's python, which has matplotlib.
-taskset -c 0 bash -c 'source tools/wine-session.sh build/x64 && /usr/bin/python3 tools/benchmark_report.py'
+taskset -c 0 bash -c 'source tools/enter-wine-session.sh build/x64 && /usr/bin/python3 tools/benchmark_report.py'
 

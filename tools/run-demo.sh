@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
 
-tools/configure.sh x64
+cmake --preset x64 >/dev/null
 cmake --build build/x64 -j "$(nproc)" --target Harkwell simgame demo_driver
 
 interactive=0
@@ -16,7 +16,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   interactive=1
   export KEEP_DISPLAY=1
 fi
-source tools/wine-session.sh build/x64
+source tools/enter-wine-session.sh build/x64
 
 bin=build/x64/bin
 shots=build/demo-screenshots
@@ -30,14 +30,9 @@ shoot() {  # shoot NAME WINDOW: the window's area of the screen, as a PNG
 }
 
 # Without a display of your own there is no sound card either: the sounds go
-# to a file, so that Harkwell finds a wave device as it would on a player's PC.
+# to files, in the home the build set up for it (harkwell_sound_home).
 harkwell_home=$HOME
-if [ "$interactive" = 0 ]; then
-  harkwell_home=$PWD/build/demo-home
-  mkdir -p "$harkwell_home"
-  echo "pcm.!default { type file slave.pcm \"null\" file \"$harkwell_home/played.raw\" format \"raw\" }" \
-    >"$harkwell_home/.asoundrc"
-fi
+[ "$interactive" = 1 ] || harkwell_home=$PWD/build/x64/demo-home
 
 wine "$bin/simgame.exe" --demo &
 driver wait-game  # Harkwell begins at once, so the game comes first

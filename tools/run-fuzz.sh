@@ -6,9 +6,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
-targets=(roster wave command_line)
 
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DHARKWELL_FUZZ=ON >/dev/null
+cmake --preset fuzz >/dev/null
+# The targets as fuzz/CMakeLists.txt lists them.
+mapfile -t targets <build/fuzz/fuzz/targets.txt
 cmake --build build/fuzz --target "${targets[@]/%/_fuzz}"
 
 for name in "${targets[@]}"; do

@@ -7,6 +7,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
 export HARKWELL_SOAK_SECONDS=${HARKWELL_SOAK_SECONDS:-3600}
-tools/configure.sh x64
+cmake --preset x64 >/dev/null
 cmake --build build/x64 -j "$(nproc)" --target soak_test
 ctest --test-dir build/x64 -L soak --output-on-failure --verbose

@@ -18,11 +18,11 @@ find monitor notify platform ui tests tools bench fuzz \( -name '*.cpp' -o -name
 # The host and 64-bit trees are the instrumented ones: their tests are the
 # coverage's. The 32-bit tree is only run, beside them, all four ways.
 jobs=$(nproc)
-tools/configure.sh host -DHARKWELL_COVERAGE=ON
+for preset in host-coverage x86 x64-coverage; do
+  cmake --preset "$preset" >/dev/null
+done
 cmake --build build/host -j "$jobs"
-tools/configure.sh x86
 cmake --build build/x86 -j "$jobs"
-tools/configure.sh x64 -DHARKWELL_COVERAGE=ON -DHARKWELL_I686_BIN="$PWD/build/x86/bin"
 cmake --build build/x64 -j "$jobs"
 elapsed
 
@@ -33,11 +33,14 @@ elapsed
 logs=build/ci-logs
 rm -rf "$logs"
 mkdir -p "$logs"
+# The planted faults are a sample drawn afresh for each commit (its hash is the
+# seed, which the log prints); a survivor that docs/mutants.md does not list
+# as equivalent fails the run.
 echo "== In the background, at low priority: fuzzing, static analysis, planted faults (logs in $logs)"
 (
   nice -n 19 tools/run-fuzz.sh >"$logs/fuzz.log" 2>&1 && echo ok >"$logs/fuzz.ok"
   nice -n 19 tools/static-analysis.sh >"$logs/analysis.log" 2>&1 && echo ok >"$logs/analysis.ok"
-  nice -n 19 tools/mutate.py --sample 24 --seed 1 >"$logs/mutants.log" 2>&1 && echo ok >"$logs/mutants.ok"
+  nice -n 19 tools/mutate.py --sample 24 >"$logs/mutants.log" 2>&1 && echo ok >"$logs/mutants.ok"
 ) &
 background=$!
 
@@ -51,7 +54,7 @@ wait "$background" || true
 failed=0
 for step in fuzz analysis mutants; do
   if [ -f "$logs/$step.ok" ]; then
-    grep -E '^(roster|wave|command_line): Done|^clang-tidy:|^cppcheck:|^mutants:' "$logs/$step.log" || true
+    grep -E '^[a-z_]+: Done [0-9]+ runs|^clang-tidy:|^cppcheck:|^a sample of|^mutants:|^time:' "$logs/$step.log" || true
   else
     echo "-- $step FAILED; the end of $logs/$step.log:"
     tail -40 "$logs/$step.log"

@@ -14,16 +14,16 @@ x64=build/analysis-x64
 jobs=$(nproc)
 # Configuring is enough: it writes the compile databases and the headers ui/
 # includes from the build (generated/ui/version.h); nothing is compiled.
-cmake -S . -B "$host" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
-cmake -S . -B "$x64" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+for preset in analysis-host analysis-x64; do
+  cmake --preset "$preset" >/dev/null
+done
 
 # Every source of those folders, each with the first compile command it has,
 # the host build's when it has one: a file missing from both builds fails the
 # run rather than going unchecked. Each tree gets a database of just these
 # files, one command apiece, for both tools.
 mapfile -d '' sources < <(find monitor notify platform ui tests/rig -maxdepth 1 -name '*.cpp' -print0 | sort -z)
-mapfile -t assigned < <(python3 - "$PWD" "$host" "$x64" "${sources[@]}" <<'EOF'
+python3 - "$PWD" "$host" "$x64" "${sources[@]}" <<'EOF'
 import json, os, sys
 root, trees, sources = sys.argv[1], sys.argv[2:4], sys.argv[4:]
 databases = [json.load(open(os.path.join(tree, "compile_commands.json"))) for tree in trees]
@@ -37,16 +37,11 @@ for source in sources:
             break
     else:
         sys.exit(f"{source}: no compile command in {' or '.join(trees)}")
-# The Windows files take longest, so they come first.
-for tree, picked in reversed(list(zip(trees, chosen))):
-    for source in picked:
-        print(tree, source, sep="\t")
+for tree, picked in zip(trees, chosen):
     os.makedirs(os.path.join(tree, "static-analysis"), exist_ok=True)
     with open(os.path.join(tree, "static-analysis", "compile_commands.json"), "w") as out:
         json.dump(list(picked.values()), out, indent=1)
 EOF
-)
-[ ${#assigned[@]} -eq ${#sources[@]} ] || exit 1
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
@@ -59,38 +54,34 @@ trap 'rm -rf "$logs"' EXIT
 mapfile -t cxx_includes < <(x86_64-w64-mingw32-g++-posix -xc++ -E -v /dev/null 2>&1 |
   sed -n '/^#include <...> search starts here:$/,/^End of search list\.$/s|^ \(.*/include/c++.*\)$|\1|p')
 [ ${#cxx_includes[@]} -gt 0 ] || { echo "no C++ library folders from x86_64-w64-mingw32-g++-posix" >&2; exit 1; }
-windows_args=(--extra-arg=--target=x86_64-w64-mingw32)
-for folder in "${cxx_includes[@]}"; do windows_args+=("--extra-arg=-isystem$folder"); done
+windows_args=(-extra-arg=--target=x86_64-w64-mingw32)
+for folder in "${cxx_includes[@]}"; do windows_args+=("-extra-arg=-isystem$folder"); done
 
-# One file: its output in a log of its own, so that parallel runs never mix
-# their lines, and its name in tidy-failed when clang-tidy did not pass it.
-tidy_file() {
-  local tree=$1 file=$2 extra=()
-  [ "$tree" != "$TIDY_X64" ] || mapfile -t extra <<<"$TIDY_WINDOWS_ARGS"
-  clang-tidy --quiet -p "$tree/static-analysis" "${extra[@]}" "$file" >"$TIDY_LOGS/${file//\//_}.tidy" 2>&1 ||
-    echo "$file" >>"$TIDY_LOGS/tidy-failed"
-}
-TIDY_WINDOWS_ARGS=$(printf '%s\n' "${windows_args[@]}")
-export -f tidy_file
-export TIDY_LOGS=$logs TIDY_X64=$x64 TIDY_WINDOWS_ARGS
-echo "== clang-tidy (${#assigned[@]} files, $jobs at a time)"
-for line in "${assigned[@]}"; do printf '%s\0' "${line%%$'\t'*}" "${line#*$'\t'}"; done |
-  xargs -0 -n 2 -P "$jobs" bash -c 'tidy_file "$@"' _
+# Debian's driver runs clang-tidy over each database, $jobs files at a time;
+# the Windows files take longest, so they go first.
+echo "== clang-tidy (${#sources[@]} files, $jobs at a time)"
+tidy_status=0
+run-clang-tidy-14 -quiet -j "$jobs" -p "$x64/static-analysis" "${windows_args[@]}" >"$logs/raw" 2>&1 ||
+  tidy_status=1
+run-clang-tidy-14 -quiet -j "$jobs" -p "$host/static-analysis" >>"$logs/raw" 2>&1 || tidy_status=1
+sed -E 's/\x1b\[[0-9;]*m//g' "$logs/raw" >"$logs/tidy"  # it always asks clang-tidy for colours
 
 # A finding is a diagnostic line naming its check, shown with its notes; one in
-# a header is shown and counted once however many files include it. A file
-# that failed with no such line (a crash, no compile command) counts as one.
+# a header is shown and counted once however many files include it. A failed
+# run with no such line (a crash, a file clang could not parse) counts as one,
+# with the whole log shown.
 tidy_pattern='^[^ ].*:[0-9]+:[0-9]+: (warning|error): .* \[[a-z0-9.,-]+\]$'
-tidy_findings=0
-touch "$logs/tidy-failed"
-while read -r file; do
-  log=$logs/${file//\//_}.tidy
-  grep -Eq "$tidy_pattern" "$log" || { cat "$log"; tidy_findings=$((tidy_findings + 1)); }
-done <"$logs/tidy-failed"
-tidy_findings=$((tidy_findings + $(cat "$logs"/*.tidy | { grep -E "$tidy_pattern" || true; } | sort -u | wc -l)))
-cat "$logs"/*.tidy | pattern=$tidy_pattern awk '
+tidy_findings=$({ grep -E "$tidy_pattern" "$logs/tidy" || true; } | sort -u | wc -l)
+if [ "$tidy_status" -ne 0 ] && [ "$tidy_findings" -eq 0 ]; then
+  cat "$logs/tidy"
+  tidy_findings=1
+fi
+# The driver prints each clang-tidy command it runs, and clang-tidy how many
+# warnings it compiled: neither is shown.
+pattern=$tidy_pattern awk '
   $0 ~ ENVIRON["pattern"] { shown = !seen[$0]++ }
-  shown' | grep -Ev '^[0-9]+ (warning|error)s?( and [0-9]+ errors?)? generated\.$' || true
+  /^clang-tidy-14 / || /^[0-9]+ (warning|error)s?( and [0-9]+ errors?)? generated\.$/ { shown = 0 }
+  shown' "$logs/tidy"
 
 # ---------------------------------------------------------------- cppcheck
 
@@ -118,6 +109,6 @@ cat "$logs/cppcheck-host" "$logs/cppcheck-x64"
 cppcheck_findings=$(cat "$logs/cppcheck-host" "$logs/cppcheck-x64" | grep -Ec '^[^ ].*:[0-9]+:[0-9]+: [a-z]+: .* \[[A-Za-z0-9_]+\]$' || true)
 [ "$cppcheck_status" -eq 0 ] || [ "$cppcheck_findings" -gt 0 ] || cppcheck_findings=1
 
-echo "clang-tidy: ${#assigned[@]} files, $tidy_findings findings"
-echo "cppcheck: ${#assigned[@]} files, $cppcheck_findings findings"
+echo "clang-tidy: ${#sources[@]} files, $tidy_findings findings"
+echo "cppcheck: ${#sources[@]} files, $cppcheck_findings findings"
 [ "$tidy_findings" -eq 0 ] && [ "$cppcheck_findings" -eq 0 ]

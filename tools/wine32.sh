@@ -2,8 +2,8 @@
 # Runs a Windows program, 32- or 64-bit, in the current Wine session through the
 # private 32-bit Wine of tools/setup-i686.sh (set up here first if needed, ~25 s once).
 # Usage:
-#   source tools/wine-session.sh BUILD_DIR      # WINEPREFIX and DISPLAY
-#   tools/wine32.sh PROGRAM.exe [ARGS...] &     # PROGRAM as a Unix path
+#   source tools/enter-wine-session.sh BUILD_DIR  # WINEPREFIX and DISPLAY
+#   tools/wine32.sh PROGRAM.exe [ARGS...] &       # PROGRAM as a Unix path
 #
 # A 32-bit program runs under qemu-i386 and this script execs it, so `$!` is its
 # Linux PID: `kill PID` (TERM or KILL) ends that one program and wineserver drops
@@ -28,7 +28,7 @@ dir=${HARKWELL_I686_WINE:-$repo/build/i686-wine}
   exit 2
 }
 if [ -z "${WINEPREFIX:-}" ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "wine32: no Wine prefix; run: source tools/wine-session.sh BUILD_DIR" >&2
+  echo "wine32: no Wine prefix; run: source tools/enter-wine-session.sh BUILD_DIR" >&2
   exit 1
 fi
 "$repo/tools/setup-i686.sh" "$dir"

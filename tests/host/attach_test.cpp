@@ -49,6 +49,9 @@ TEST_F(AttachTest, BuildMarkerSelectsTheLayout) {
     EXPECT_EQ(gameAttachment.layoutIndex, c.layout) << c.marker;
     Detach();
   }
+  // The table's own check refuses a name field of another length, and a marker twice.
+  EXPECT_FALSE(LayoutsAgree(std::array{GameLayout{1, 0, kMaxNameLength + 1}}));
+  EXPECT_FALSE(LayoutsAgree(std::array{GameLayout{1, 0, kMaxNameLength}, GameLayout{1, 0, kMaxNameLength}}));
 }
 
 TEST_F(AttachTest, DetachClosesTheHandleAndKeepsTheFields) {

@@ -114,8 +114,9 @@ TEST_F(TitleTest, AReplacedGameWindowTakesTheWritesAndExitPutsBackOnlyTheGamesOw
   EXPECT_EQ(game().title, "Lori has joined");
   EXPECT_EQ(gameAttachment.gameWindow, game().window);
 
-  // Exit while it shows, frozen by Stop or not: the game's title comes back.
+  // Exit while it shows, frozen by Stop or not, to its last tick: the game's title comes back.
   Detach();
+  titleCountdown = 1;
   PutBackGameTitle();
   EXPECT_EQ(game().title, kGameTitle);
   // Not when the countdown is over, nor into a window that is not the game's.

@@ -3,7 +3,7 @@
 # the given build folder, with WINEPREFIX and DISPLAY exported. With
 # KEEP_DISPLAY=1 and a DISPLAY set, the windows go to that display instead of
 # an Xvfb of its own. Ends the session when the calling shell exits.
-# Usage: source tools/wine-session.sh BUILD_DIR
+# Usage: source tools/enter-wine-session.sh BUILD_DIR
 
 wine_session_script=$(cd "$(dirname "${BASH_SOURCE[0]}")/../cmake" && pwd)/wine-session.sh
 wine_session_dir=$(cd "$1" && pwd)/wine-session

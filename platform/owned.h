@@ -32,8 +32,9 @@ class Owned {
   Owned(const Owned&) = delete;
   Owned& operator=(const Owned&) = delete;
   Owned(Owned&& other) noexcept : handle_(other.release()) {}
+  // Safe into itself too: release empties the owner before reset looks at it.
   Owned& operator=(Owned&& other) noexcept {
-    if (this != &other) reset(other.release());
+    reset(other.release());
     return *this;
   }
   ~Owned() { reset(); }

@@ -178,6 +178,9 @@ TEST(WaveFile, RefusesWhatWinmmCannotPlaySafely) {
       {"data past the 1024th chunk", afterEmptyChunks(1023)},
   };
   for (const auto& [what, file] : refused) EXPECT_FALSE(Find(file)) << what;
+  // Reads that come short, wherever they stop, refuse the file.
+  for (const std::uint64_t left : {0, 12, 20})
+    EXPECT_FALSE(FindWaveChunks(1000, FileReader{Riff({format, data}), left}.Reader())) << left;
   EXPECT_TRUE(Find(afterEmptyChunks(1022)));
 }
 

@@ -1,16 +1,23 @@
-// The Flash boxes through to the FlashWindowEx call: Harkwell's main window
-// and monitor run in this program, beside the simulated game, with
-// FlashWindowEx replaced at link time. Under Wine a flash of another
-// program's window shows nothing, so the call itself is what is looked at.
+// The Flash boxes through to the FlashWindowEx call, and what Harkwell does
+// when Windows refuses it something: its windows and monitor run in this
+// program, beside the simulated game, with Windows functions replaced at link
+// time. Under Wine a flash of another program's window shows nothing, so the
+// call itself is what is looked at.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
+#include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "monitor/attach.h"
 #include "tests/rig/rig.h"
 #include "ui/control_ids.h"
 #include "ui/form1.h"
+#include "ui/form2.h"
 
 namespace {
 
@@ -20,18 +27,65 @@ BOOL WINAPI StandInFlashWindowEx(PFLASHWINFO info) {
   return TRUE;
 }
 
+// What this program's Windows refuses, and what it is asked. Its Windows 7
+// lacks SetDefaultDllDirectories (this program exports none) and has a
+// winmm.dll without winmm's functions (kernel32 stands in).
+BOOL trayAnswer = TRUE;
+const char* failingClass = "";  // no window of this class can be made
+bool refuseProcesses = false, windows7 = false;
+std::vector<DWORD> trayCalls;
+std::vector<std::string> boxes;
+std::vector<std::pair<std::wstring, DWORD>> loads;
+HWND endless = nullptr;  // the one window of every search
+// The system's own function, for a stand-in that passes the call on.
+#define SYSTEM(dll, name)                     \
+  reinterpret_cast<decltype(&StandIn##name)>( \
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(dll), #name)))
+
+BOOL WINAPI StandInShell_NotifyIconA(DWORD message, PNOTIFYICONDATAA) {
+  return trayCalls.push_back(message), trayAnswer;
+}
+int WINAPI StandInMessageBoxA(HWND, LPCSTR text, LPCSTR, UINT) { return boxes.emplace_back(text), IDOK; }
+HANDLE WINAPI StandInOpenProcess(DWORD access, BOOL inherit, DWORD id) {
+  return refuseProcesses ? nullptr : SYSTEM("kernel32.dll", OpenProcess)(access, inherit, id);
+}
+HWND WINAPI StandInFindWindowExA(HWND parent, HWND after, LPCSTR windowClass, LPCSTR name) {
+  return endless ? endless : SYSTEM("user32.dll", FindWindowExA)(parent, after, windowClass, name);
+}
+HWND WINAPI StandInCreateWindowExA(DWORD exStyle, LPCSTR windowClass, LPCSTR name, DWORD style, int x, int y,
+                                   int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                                   LPVOID data) {
+  if (!IS_INTRESOURCE(windowClass) && std::strcmp(windowClass, failingClass) == 0) return nullptr;
+  return SYSTEM("user32.dll", CreateWindowExA)(exStyle, windowClass, name, style, x, y, width, height, parent,
+                                               menu, instance, data);
+}
+HMODULE WINAPI StandInGetModuleHandleW(LPCWSTR name) {
+  return windows7 ? GetModuleHandleA(nullptr) : SYSTEM("kernel32.dll", GetModuleHandleW)(name);
+}
+HMODULE WINAPI StandInLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) {
+  if (windows7) loads.emplace_back(name, flags);
+  return SYSTEM("kernel32.dll", LoadLibraryExW)(windows7 ? L"kernel32.dll" : name, file,
+                                                windows7 ? 0 : flags);
+}
+
 }  // namespace
 
-// The program calls it through its import table; this entry takes user32's place.
+// The program calls these through its import table; each entry here takes the system's place.
 #ifdef _WIN64
 #define IMPORT_ENTRY(name, argumentBytes) "__imp_" #name
 #else
 #define IMPORT_ENTRY(name, argumentBytes) "__imp__" #name "@" #argumentBytes
 #endif
-extern "C" {
-extern decltype(&StandInFlashWindowEx) const importedFlashWindowEx __asm__(IMPORT_ENTRY(FlashWindowEx, 4));
-decltype(&StandInFlashWindowEx) const importedFlashWindowEx = StandInFlashWindowEx;
-}
+#define STAND_IN(name, bytes) \
+  extern "C" decltype(&StandIn##name) const imported##name __asm__(IMPORT_ENTRY(name, bytes)) = StandIn##name
+STAND_IN(FlashWindowEx, 4);
+STAND_IN(Shell_NotifyIconA, 8);
+STAND_IN(MessageBoxA, 16);
+STAND_IN(OpenProcess, 12);
+STAND_IN(CreateWindowExA, 48);
+STAND_IN(FindWindowExA, 16);
+STAND_IN(GetModuleHandleW, 4);
+STAND_IN(LoadLibraryExW, 12);
 
 namespace harkwell::rig {
 namespace {
@@ -62,6 +116,124 @@ TEST(Flash, EachFlashBoxFlashesTheGameWindowFiveTimesForItsOwnKindOnly) {
     click(ui::kCmdBegin);  // Stop
     SendMessageA(ui::form1::Control(box), BM_SETCHECK, BST_UNCHECKED, 0);
   }
+  DestroyWindow(form);
+}
+
+// Harkwell's main window made afresh in this program, and shown.
+HWND ShownMainWindow() {
+  UnregisterClassA(ui::kForm1Class, GetModuleHandleA(nullptr));
+  ui::form2::Register(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI);
+  const HWND form = ui::form1::Create(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI, false);
+  ShowWindow(form, SW_SHOW);
+  return form;
+}
+void Send(HWND window, UINT message, WPARAM wParam = 0) { SendMessageA(window, message, wParam, 0); }
+void Click(int id, int code = BN_CLICKED) { Send(ui::form1::Window(), WM_COMMAND, MAKEWPARAM(id, code)); }
+std::string Caption(int id) { return WindowText(ui::form1::Control(id)); }
+
+TEST(Refused, TheWindowsStayWithinReachWithoutATrayIconAnAboutWindowOrAFocusedControl) {
+  const HWND form = ShownMainWindow();
+  trayAnswer = FALSE;  // hidden without an icon, the window could never be reached again
+  trayCalls.clear();
+  ShowWindow(form, SW_MINIMIZE);
+  trayAnswer = TRUE;
+  EXPECT_EQ(trayCalls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE}));
+  EXPECT_TRUE(IsWindowVisible(form) && !IsIconic(form));
+  for (const UINT press : {WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
+    ShowWindow(form, SW_MINIMIZE);
+    Send(form, WM_ACTIVATE, WA_ACTIVE);  // activated in the tray, it stays there
+    ASSERT_FALSE(IsWindowVisible(form));
+    SendMessageA(form, press, 0, WM_LBUTTONDBLCLK);  // the tray's report: which button is not looked at
+    EXPECT_TRUE(IsWindowVisible(form) && !IsIconic(form));
+  }
+
+  failingClass = ui::kForm2Class;
+  Click(ui::kCmdAbout);
+  failingClass = "";
+  EXPECT_EQ(ui::form2::Window(), nullptr);
+  Click(ui::kCmdAbout);
+  const HWND about = ui::form2::Window();
+  for (const int id : {ui::kCommand1, ui::kForm2Label4, ui::kForm2Label5})
+    Send(about, WM_COMMAND, MAKEWPARAM(id, BN_DOUBLECLICKED));  // a click's notice alone counts
+  EXPECT_TRUE(IsWindowVisible(about));
+
+  // Tab and Shift+Tab pass over what cannot take the focus, from no control too;
+  // deactivated with the focus on no control, the window gives back the one it had.
+  auto tab = [&](bool backwards) { return Send(form, WM_NEXTDLGCTL, backwards), GetDlgCtrlID(GetFocus()); };
+  EnableWindow(ui::form1::Control(ui::kCmdExit), FALSE);
+  ShowWindow(ui::form1::Control(ui::kCmdSoundLeave), SW_HIDE);
+  SetFocus(form);
+  EXPECT_EQ(tab(true), ui::kChkPlayLeave);
+  EXPECT_EQ(tab(false), ui::kCmdBegin);
+  EXPECT_EQ(tab(false), ui::kCmdAbout);
+  EXPECT_EQ(tab(true), ui::kCmdBegin);
+  for (const HWND focus : {form, HWND{}}) {
+    SetFocus(focus);
+    EXPECT_EQ(SendMessageA(form, DM_GETDEFID, 0, 0), 0);
+    Send(form, WM_ACTIVATE, WA_INACTIVE);
+  }
+  Send(form, WM_ACTIVATE, WA_ACTIVE);
+  EXPECT_EQ(GetFocus(), ui::form1::Control(ui::kCmdBegin));
+  for (int id = ui::kChkPlayJoin; id <= ui::kCmdBegin; ++id) EnableWindow(ui::form1::Control(id), FALSE);
+  SetFocus(form);
+  EXPECT_EQ(tab(false), 0);
+
+  // A second main window: its class is taken.
+  EXPECT_EQ(ui::form1::Create(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI, false), nullptr);
+  DestroyWindow(form);
+}
+
+TEST(Refused, AGameThatCannotBeOpenedOrNoWinmmGetsItsMessageAndAnotherProgramsGameIsNotOurs) {
+  Game game;
+  ASSERT_TRUE(game.Start());
+  const HWND form = ShownMainWindow();
+  boxes.clear();
+  refuseProcesses = true;  // /wait, with a game there that cannot be opened: Begin's message
+  ui::StartOptions options;
+  options.flashJoin = options.wait = true;
+  ui::form1::ApplyStartOptions(options, SW_SHOW);
+  EXPECT_EQ(boxes, std::vector<std::string>{expected::kNoGame});
+  EXPECT_EQ(SendMessageA(ui::form1::Control(ui::kChkFlashJoin), BM_GETCHECK, 0, 0), BST_CHECKED);
+  refuseProcesses = false;
+  Click(ui::kCmdBegin, BN_DOUBLECLICKED);  // only a click begins
+  EXPECT_EQ(Caption(ui::kCmdBegin), expected::kBeginCaption);
+  Click(ui::kCmdBegin);
+  ASSERT_EQ(Caption(ui::kCmdBegin), expected::kStopCaption);
+  refuseProcesses = true;  // the game comes back as one that cannot be opened: monitoring stops
+  game.Stop();
+  ASSERT_TRUE(game.Start());
+  EXPECT_TRUE(WaitFor([&] { return boxes.size() == 2; }));
+  EXPECT_EQ(Caption(ui::kCmdBegin), expected::kBeginCaption);
+  Send(form, WM_TIMER, 2);  // not the monitor's timer
+  EXPECT_EQ(boxes.size(), 2u);
+  refuseProcesses = false;
+
+  windows7 = true;  // this program's first use of winmm, which is loaded once
+  platform::LoadSystemDllsFromSystem32Only();
+  EXPECT_EQ(platform::SoundDeviceCount(), 0u);
+  platform::PlaySoundFile(u"C:\\windows\\media\\tada.wav", 0);
+  windows7 = false;
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  EXPECT_EQ(loads, (decltype(loads){{system + std::wstring(L"\\winmm.dll"), LOAD_WITH_ALTERED_SEARCH_PATH}}));
+  Send(ui::form1::Control(ui::kChkPlayJoin), BM_SETCHECK, BST_CHECKED);
+  Click(ui::kCmdBegin);
+  EXPECT_EQ(boxes.back(), expected::kNoSoundDevice);
+
+  // The game as another program's: not its window; and memory no game has.
+  const platform::WindowHandle window = HandleToULong(game.Window());
+  const DWORD id = game.ProcessId(), self = GetCurrentProcessId();
+  EXPECT_EQ(platform::FindProcessWindow(kGameWindowClass, id), window);
+  EXPECT_FALSE(platform::FindProcessWindow(kGameWindowClass, self) ||
+               platform::IsProcessWindow(window, kGameWindowClass, self) ||
+               platform::IsProcessWindow(HandleToULong(form), kGameWindowClass, self));
+  const platform::ProcessHandle process = platform::OpenProcessHandle(kGameProcessAccess, false, id);
+  std::uint8_t byte = 7;
+  EXPECT_FALSE(platform::ReadProcessByte(process, 0, byte) || byte != 7);
+  platform::CloseProcessHandle(process);
+  endless = game.Window();  // a list of the class's windows that never ends: the search does
+  EXPECT_EQ(platform::FindProcessWindow(kGameWindowClass, self), 0u);
+  endless = nullptr;
   DestroyWindow(form);
 }
 

@@ -107,7 +107,11 @@ TEST_F(StartOptions, BeginWithoutAGameShowsTheWindowAndItsMessageThenStaysOff) {
 TEST_F(StartOptions, ABadArgumentIsNamedThenThePlainWindowOpensAndHelpOnlyHelps) {
   for (const auto& [arguments, firstLine] :
        {std::pair{L"/flashjoin /bogus /begin", "\"/bogus\" is not an option of Harkwell."},
-        std::pair{L"/begin /join nowhere.wav", "\"nowhere.wav\" names no file that can be opened."}}) {
+        std::pair{L"/begin /join nowhere.wav", "\"nowhere.wav\" names no file that can be opened."},
+        // Only a relative path is looked for beside Harkwell too, where sounds\join.wav is.
+        std::pair{
+            L"/join \"\" /leave \\sounds\\join.wav /join /sounds/join.wav /leave C:sounds\\join.wav /join x",
+            "\"\" names no file that can be opened."}}) {
     ASSERT_TRUE(app.Launch(arguments));
     HWND box = app.WaitForMessageBox();
     ASSERT_NE(box, nullptr);
@@ -126,6 +130,13 @@ TEST_F(StartOptions, ABadArgumentIsNamedThenThePlainWindowOpensAndHelpOnlyHelps)
   EXPECT_EQ(Harkwell::CloseMessageBox(box).rfind("Usage:", 0), 0u);
   EXPECT_TRUE(app.OwnProcess().WaitForExit());
   EXPECT_EQ(FindProcessWindow(app.ProcessId(), ui::kForm1Class), nullptr);
+}
+
+TEST_F(StartOptions, ASecondStartGivesUpOnAFirstThatNeverShowsAWindow) {
+  const OwnedHandle first(CreateMutexW(nullptr, FALSE, ui::kInstanceMutex));
+  Process second;
+  ASSERT_TRUE(second.Start(L"\"" + Wide(ProgramDirectory()) + L"Harkwell.exe\""));
+  EXPECT_TRUE(second.WaitForExit(15s));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "tests/expected.h"
 #include "tests/rig/beside_game.h"
@@ -240,23 +241,23 @@ TEST_F(Window, AboutOpensOnceAndIsBuiltAfreshAfterClosing) {
   EXPECT_FALSE(IsWindow(again));
 }
 
-TEST_F(Window, AboutLinksShowAHandTheWebLinkOpensItsPageAndTabKeepsTheFocusOnClose) {
-  // For this test the shell opens web pages by writing their address to a
-  // file; the handler it had is put back at the end. (The mail link is not
-  // clicked: under Wine the first mail target a fresh prefix opens holds up
-  // the program's thread inside the shell.)
+TEST_F(Window, AboutLinksShowAHandOpenTheirTargetsAndTabKeepsTheFocusOnClose) {
+  // For this test the shell opens web pages and mail by writing their address
+  // to a file; the handlers it had are put back at the end.
   const std::wstring opened = TempFolder(L"harkwell-links") + L"opened.txt";
   DeleteFileW(opened.c_str());
   const std::wstring command = L"cmd.exe /c echo %1>>\"" + opened + L"\"";
-  const wchar_t* const handler = L"https\\shell\\open\\command";
-  wchar_t before[1024] = {};
-  DWORD size = sizeof before;
-  RegGetValueW(HKEY_CLASSES_ROOT, handler, nullptr, RRF_RT_REG_SZ, nullptr, before, &size);
-  auto setHandler = [&](const std::wstring& value) {
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, handler, nullptr, REG_SZ, value.c_str(),
+  const wchar_t* const handlers[] = {L"https\\shell\\open\\command", L"mailto\\shell\\open\\command"};
+  wchar_t before[2][1024] = {};
+  auto setHandler = [&](int i, const std::wstring& value) {
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, handlers[i], nullptr, REG_SZ, value.c_str(),
                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   };
-  setHandler(command);
+  for (const int i : {0, 1}) {
+    DWORD size = sizeof before[i];
+    RegGetValueW(HKEY_CLASSES_ROOT, handlers[i], nullptr, RRF_RT_REG_SZ, nullptr, before[i], &size);
+    setHandler(i, command);
+  }
 
   app.Click(ui::kCmdAbout);
   HWND about = app.WaitForWindow(ui::kForm2Class);
@@ -267,15 +268,18 @@ TEST_F(Window, AboutLinksShowAHandTheWebLinkOpensItsPageAndTabKeepsTheFocusOnClo
   };
   EXPECT_TRUE(handOver(ui::kForm2Label4) && handOver(ui::kForm2Label5));
   EXPECT_FALSE(handOver(ui::kForm2Label3));
-  PostMessageA(about, WM_COMMAND, MAKEWPARAM(ui::kForm2Label4, STN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(about, ui::kForm2Label4)));
   std::string targets;
-  EXPECT_TRUE(WaitFor([&] {
-    std::ifstream file(opened.c_str());
-    targets.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return targets.find(ui::kSiteTarget) != std::string::npos;
-  })) << targets;
-  setHandler(before);
+  for (const auto& [link, target] :
+       {std::pair{ui::kForm2Label4, ui::kSiteTarget}, {ui::kForm2Label5, ui::kEmailTarget}}) {
+    PostMessageA(about, WM_COMMAND, MAKEWPARAM(link, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(about, link)));
+    EXPECT_TRUE(WaitFor([&] {
+      std::ifstream file(opened.c_str());
+      targets.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+      return targets.find(target) != std::string::npos;
+    })) << targets;
+  }
+  for (const int i : {0, 1}) setHandler(i, before[i]);
   EXPECT_TRUE(IsWindow(about));
 
   // Tab keeps the focus on Close, the only control that takes it.
@@ -335,7 +339,11 @@ TEST_F(Window, TrayIconExitFromTheTrayLeavesNoIconBehind) {
   EXPECT_FALSE(TrayIconExists(form1));
 }
 
-TEST_F(Window, TrayIconANewNotificationAreaGetsTheIconBack) {
+TEST_F(Window, TrayIconANewNotificationAreaGetsTheIconBackOnlyWhileInTheTray) {
+  const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  PostMessageA(app.Form1(), taskbarCreated, 0, 0);
+  ASSERT_TRUE(app.Flush());
+  EXPECT_FALSE(TrayIconExists(app.Form1()));
   PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ASSERT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
   // Stand in for a restarted shell: the icon is gone and the broadcast arrives.
@@ -344,9 +352,20 @@ TEST_F(Window, TrayIconANewNotificationAreaGetsTheIconBack) {
   icon.hWnd = app.Form1();
   icon.uID = expected::kTrayIconId;
   ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
-  PostMessageA(app.Form1(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  PostMessageA(app.Form1(), taskbarCreated, 0, 0);
   EXPECT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
   EXPECT_FALSE(IsWindowVisible(app.Form1()));
+}
+
+TEST_F(Window, TheMessageLoopPassesOnWhatIsForNoneOfItsWindowsAndEndsWithTheQuitCode) {
+  const DWORD thread = GetWindowThreadProcessId(app.Form1(), nullptr);
+  ASSERT_TRUE(PostThreadMessageA(thread, WM_NULL, 0, 0));
+  PostMessageA(FindProcessWindow(app.ProcessId(), "IME"), WM_NULL, 0, 0);  // the input method window there
+  ASSERT_TRUE(app.Flush());
+  ASSERT_TRUE(PostThreadMessageA(thread, WM_QUIT, 7, 0));
+  ASSERT_TRUE(app.OwnProcess().WaitForExit());
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeProcess(app.OwnProcess().Handle(), &code) && code == 7);
 }
 
 }  // namespace

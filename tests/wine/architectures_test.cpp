@@ -102,10 +102,8 @@ TEST_P(Architectures, MonitorBothLayoutsUseTheTrayAndAboutAndExitCleanly) {
   ASSERT_EQ(app.ClickBegin(), "");
   JoinAndLeave("Lori");
 
-  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()) && TrayIconExists(app.Form1()); }));
-  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
-  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
+  ASSERT_TRUE(app.ToTray());
+  ASSERT_TRUE(app.FromTray());
 
   app.Click(ui::kCmdAbout);
   HWND about = app.WaitForWindow(ui::kForm2Class);

@@ -113,10 +113,8 @@ TEST_F(GameFaults, AGameThatStopsAnsweringHoldsUpNeitherHarkwellNorItsTicks) {
   HWND about = app.WaitForWindow(ui::kForm2Class, nullptr, 1s);
   ASSERT_NE(about, nullptr);
   PostMessageA(about, WM_CLOSE, 0, 0);
-  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  EXPECT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }, 1s));
-  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
-  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) != FALSE; }, 1s));
+  EXPECT_TRUE(app.ToTray(1s));
+  EXPECT_TRUE(app.FromTray(1s));
   EXPECT_EQ(app.ClickBegin(), "");  // Stop
   EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
   EXPECT_EQ(app.ClickBegin(), "");  // Begin: finding and opening the game needs no answer from it

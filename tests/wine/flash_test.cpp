@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/rig/rig.h"
+#include "tests/rig/stand_in.h"
 #include "ui/control_ids.h"
 #include "ui/form1.h"
 
@@ -22,16 +23,7 @@ BOOL WINAPI StandInFlashWindowEx(PFLASHWINFO info) {
 
 }  // namespace
 
-// The program calls it through its import table; this entry takes user32's place.
-#ifdef _WIN64
-#define IMPORT_ENTRY(name, argumentBytes) "__imp_" #name
-#else
-#define IMPORT_ENTRY(name, argumentBytes) "__imp__" #name "@" #argumentBytes
-#endif
-extern "C" {
-extern decltype(&StandInFlashWindowEx) const importedFlashWindowEx __asm__(IMPORT_ENTRY(FlashWindowEx, 4));
-decltype(&StandInFlashWindowEx) const importedFlashWindowEx = StandInFlashWindowEx;
-}
+HARKWELL_STAND_IN(FlashWindowEx, 4, StandInFlashWindowEx)
 
 namespace harkwell::rig {
 namespace {

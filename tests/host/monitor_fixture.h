@@ -40,6 +40,8 @@ class MonitorTest : public ::testing::Test {
     simulated::WriteBytes(NameAddress(layout, slot), name + '\0');
   }
   void SetMarker(std::uint8_t marker) { simulated::WriteByte(kBuildMarkerAddress, marker); }
+  // One byte of the game's memory that no read can reach.
+  void Unreadable(std::uint32_t address) { game().unreadable.push_back({address, address + 1}); }
 
   void AttachToGame() { ASSERT_TRUE(Attach()); }
   void Ticks(int count) {

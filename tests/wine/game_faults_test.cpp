@@ -115,10 +115,8 @@ TEST_F(GameFaults, AGameThatStopsAnsweringHoldsUpNeitherHarkwellNorItsTicks) {
   PostMessageA(about, WM_CLOSE, 0, 0);
   EXPECT_TRUE(app.ToTray(1s));
   EXPECT_TRUE(app.FromTray(1s));
-  EXPECT_EQ(app.ClickBegin(), "");  // Stop
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
-  EXPECT_EQ(app.ClickBegin(), "");  // Begin: finding and opening the game needs no answer from it
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
+  ExpectBegin("", expected::kBeginCaption);  // Stop
+  ExpectBegin("", expected::kStopCaption);   // Begin: finding and opening the game needs no answer from it
 
   // Once the game answers again, so do the announcements.
   ASSERT_TRUE(Answers(game.Window(), 10s));

@@ -47,8 +47,7 @@ TEST_F(Sounds, BeginNamesTheFirstPlayBoxWhoseSoundIsMissingAndCancelEmptiesOnlyI
 
   // Play for leaves only, with the leave sound kept and no join sound: Begin succeeds.
   app.SetChecked(ui::kChkPlayJoin, false);
-  EXPECT_EQ(app.ClickBegin(), "");
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
+  ExpectBegin("", expected::kStopCaption);
 }
 
 TEST_F(Sounds, APlayBoxTickedWhileMonitoringWaitsForTheNextBegin) {

@@ -1,8 +1,9 @@
-// The main window's layout at two DPI settings, its keyboard handling, and the
-// About window.
+// The main window: its layout at two DPI settings, its keyboard handling, the
+// About window, the tray, and Begin and Stop without a sound device.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <array>
@@ -128,21 +129,19 @@ void PressAltKey(const Harkwell& app, char letter) {
   PostMessageA(FocusOf(app), WM_SYSCHAR, static_cast<WPARAM>(letter), 0x20000001);  // bit 29: Alt held
 }
 
-TEST_F(Window, LayoutMatchesTheDesignAt96Dpi) {
+TEST_F(Window, LayoutMatchesTheDesignAt96DpiAndGrowsWithTheDisplayDpi) {
   EXPECT_EQ(WindowText(app.Form1()), expected::kTitle);
   ExpectLayout(app, 96);
   // A minimise box and a close box, for the tray and for ending the program.
   const LONG style = GetWindowLongA(app.Form1(), GWL_STYLE);
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_TRUE(style & WS_SYSMENU);
-}
 
-TEST(MainWindowLayout, GrowsWithTheDisplayDpi) {
+  ASSERT_TRUE(app.Exit());
   struct HighDpi {
     HighDpi() { SetLogPixels(144); }
     ~HighDpi() { SetLogPixels(96); }  // Wine's own setting
   } highDpi;
-  Harkwell app;
   ASSERT_TRUE(app.Start());
   ExpectLayout(app, 144);
 }
@@ -309,6 +308,64 @@ TEST_F(Window, TrayIconOnlyALeftDoubleClickBringsTheWindowBackANewTrayGetsItAndE
   HWND form1 = app.Form1();
   ASSERT_TRUE(app.Exit());
   EXPECT_FALSE(TrayIconExists(form1));
+}
+
+// Begin and Stop beside a game, on a machine without a sound device.
+class Monitoring : public HarkwellBesideGame {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(waveOutGetNumDevs(), 0u) << "these tests need a machine without a wave device";
+    HarkwellBesideGame::SetUp();
+  }
+};
+
+TEST_F(Monitoring, WithoutTheGameBeginShowsTheAttachMessageAndLaterSucceeds) {
+  game.Stop();
+  ExpectBegin(expected::kNoGame, expected::kBeginCaption);
+  // The Flash boxes take part in no check: still only the attach message.
+  app.SetChecked(ui::kChkFlashJoin, true);
+  app.SetChecked(ui::kChkFlashLeave, true);
+  ExpectBegin(expected::kNoGame, expected::kBeginCaption);
+
+  ASSERT_TRUE(game.Start());
+  ExpectBegin("", expected::kStopCaption);
+  ExpectBegin("", expected::kBeginCaption);
+}
+
+TEST_F(Monitoring, AnyPlayBoxWithoutASoundDeviceShowsOnlyTheDeviceMessage) {
+  app.SetChecked(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayLeave, true);
+  ExpectBegin(expected::kNoSoundDevice, expected::kBeginCaption);  // not the missing-sound messages
+
+  app.SetChecked(ui::kChkPlayJoin, false);
+  ExpectBegin(expected::kNoSoundDevice, expected::kBeginCaption);
+
+  // Without Play boxes the device is not asked for and Begin goes through.
+  app.SetChecked(ui::kChkPlayLeave, false);
+  ExpectBegin("", expected::kStopCaption);
+}
+
+TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
+  Begin();
+  Announced("join 1 Jazz", "Jazz has joined");
+  ASSERT_TRUE(game.WaitForTitle(kGameTitle));  // the announcement ran out
+  ExpectBegin("", expected::kBeginCaption);    // Stop
+  // A running monitor would put the title back within a tick. A stopped one
+  // makes no ticks to count, so the wait for a change is four intervals long.
+  SetWindowTextA(game.Window(), "untouched");
+  EXPECT_FALSE(WaitFor([&] { return game.Title() != "untouched"; }, 1s));
+
+  // A restarted game is a new window and process; the next Begin finds them,
+  // and its roster starts empty: Jazz was in the last game, not in this one.
+  game.Stop();
+  ASSERT_TRUE(game.Start("--marker 0xE8"));
+  ExpectBegin("", expected::kStopCaption);
+  EXPECT_EQ(game.TitlesOverTicks(3), std::vector<std::string>{kGameTitle});
+  Announced("join 2 Lori", "Lori has joined");
+
+  // Exit while it shows: the game gets its own title back.
+  ASSERT_TRUE(app.Exit());
+  EXPECT_EQ(game.Title(), kGameTitle);
 }
 
 }  // namespace

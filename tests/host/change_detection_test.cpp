@@ -9,7 +9,6 @@ namespace harkwell {
 namespace {
 
 using ChangeDetectionTest = MonitorTest;
-using Titles = std::vector<std::string>;
 
 // A row's change, made after Alice (2), Bob (5) and Carol (20) were announced,
 // with the fault of its tick; the tick's announcement and the next one's, the
@@ -73,17 +72,11 @@ TEST_F(ChangeDetectionTest, MixedTicksAnnounceEveryEventOnceNamedAsItsJoinWas) {
     Join(20, "Carol");
     MonitorTick();
     row.change(*this);
-    game().titlesSet.clear();
-    MonitorTick();
-    EXPECT_EQ(game().titlesSet, titles(row.title));
+    EXPECT_EQ(TitlesOverTicks(1), titles(row.title));
     game().unreadable.clear();
-    game().titlesSet.clear();
-    MonitorTick();
-    EXPECT_EQ(game().titlesSet, titles(row.nextTitle));
+    EXPECT_EQ(TitlesOverTicks(1), titles(row.nextTitle));
     for (int slot = 1; slot <= kSlotCount; ++slot) Leave(slot);
-    game().titlesSet.clear();
-    MonitorTick();
-    EXPECT_EQ(game().titlesSet, titles(row.leaves));
+    EXPECT_EQ(TitlesOverTicks(1), titles(row.leaves));
   }
 }
 

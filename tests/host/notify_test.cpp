@@ -25,9 +25,7 @@ TEST_F(TitleTest, AnnouncementShowsForSixteenTicksThenTheGameTitleReturns) {
   Join(1, "|1Jo");
   MonitorTick();
   EXPECT_EQ(game().title, "1Jo has joined");
-  game().titlesSet.clear();
-  Ticks(16);
-  EXPECT_TRUE(game().titlesSet.empty());
+  EXPECT_TRUE(TitlesOverTicks(16).empty());
   EXPECT_EQ(titleCountdown, 0);
   MonitorTick();
   EXPECT_EQ(game().title, kGameTitle);
@@ -58,7 +56,6 @@ TEST_F(TitleTest, LaterEventReplacesTheAnnouncementAndGetsTheFullTime) {
 }
 
 TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken) {
-  using Titles = std::vector<std::string>;
   AttachToGame();
   MonitorTick();
   Join(1, "Jazz");
@@ -66,9 +63,7 @@ TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken
   MonitorTick();
   EXPECT_EQ(game().title, kGameTitle);
   Join(2, "Lori");  // a join in the tick of the retry comes after it, and replaces it
-  game().titlesSet.clear();
-  MonitorTick();
-  EXPECT_EQ(game().titlesSet, (Titles{"Jazz has joined", "Lori has joined"}));
+  EXPECT_EQ(TitlesOverTicks(1), (Titles{"Jazz has joined", "Lori has joined"}));
   Ticks(16);  // nothing more until the countdown is over
   EXPECT_EQ(game().titlesSet.size(), 2u);
   MonitorTick();
@@ -77,27 +72,22 @@ TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken
   // Never taken: written again on each tick of its countdown, then no more.
   Leave(1);
   game().titleWritesToMiss = 100;
-  game().titlesSet.clear();
-  Ticks(18);
   Titles expected(19, "Jazz has left");
   expected.front() = expected.back() = kGameTitle;
-  EXPECT_EQ(game().titlesSet, expected);
+  EXPECT_EQ(TitlesOverTicks(18), expected);
 
   // Stopping drops it; the countdown goes on where it stood.
   game().titleWritesToMiss = 2;
   Leave(2);
   MonitorTick();
   DropAnnouncementRetry();
-  game().titlesSet.clear();
-  Ticks(17);
-  EXPECT_EQ(game().titlesSet, Titles{kGameTitle});
+  EXPECT_EQ(TitlesOverTicks(17), Titles{kGameTitle});
 
   // Taken on its second retry: written no more after that.
   game().titleWritesToMiss = 3;
   Join(3, "Spaz");
-  game().titlesSet.clear();
-  Ticks(4);
-  EXPECT_EQ(game().titlesSet, (Titles{kGameTitle, "Spaz has joined", "Spaz has joined", "Spaz has joined"}));
+  EXPECT_EQ(TitlesOverTicks(4),
+            (Titles{kGameTitle, "Spaz has joined", "Spaz has joined", "Spaz has joined"}));
 }
 
 TEST_F(TitleTest, AReplacedGameWindowTakesTheWritesAndExitPutsBackOnlyTheGamesOwnWindow) {

@@ -6,7 +6,6 @@ namespace harkwell {
 namespace {
 
 using TickTest = MonitorTest;
-using Titles = std::vector<std::string>;
 
 TEST_F(TickTest, AnEndedGameGivesEveryoneOneLeaveThenTheNextIsAwaitedWithoutReads) {
   AttachToGame();
@@ -57,9 +56,7 @@ TEST_F(TickTest, AGameEndingAtAnyReadOfATickGivesEachPlayerOneLeaveInOneTitle) {
     MonitorTick();
     readsOfATick = game().reads - before;
     game().readsBeforeExit = endAt;
-    game().titlesSet.clear();
-    Ticks(3);
-    EXPECT_EQ(game().titlesSet, (Titles{kGameTitle, "Alice has left, Bob has left, Carol has left"}));
+    EXPECT_EQ(TitlesOverTicks(3), (Titles{kGameTitle, "Alice has left, Bob has left, Carol has left"}));
     EXPECT_EQ(game().flashesRequested.size(), 1u);
   }
 }
@@ -87,9 +84,7 @@ TEST_F(TickTest, ABeginOnAnotherGameStartsFromAnEmptyRosterAndOnTheSameOneFromTh
     Leave(2);
     Join(3, "Bob");
     AttachToGame();
-    game().titlesSet.clear();
-    MonitorTick();
-    EXPECT_EQ(game().titlesSet, Titles{c.title});
+    EXPECT_EQ(TitlesOverTicks(1), Titles{c.title});
   }
 }
 

@@ -31,10 +31,10 @@ HWND FindProcessWindow(DWORD process, const char* windowClass, const char* title
 // Whether the window's thread handles a message within `timeout`.
 bool Answers(HWND window, std::chrono::milliseconds timeout = 5s);
 
-std::string ProgramDirectory();
+std::string ProgramDirectory();  // this program's folder, with a trailing backslash
 // The Windows path of an absolute Unix path, through Wine's drive Z:; empty
 // for anything else.
-std::string FromUnixPath(const char* unixPath);  // this program's folder, with a trailing backslash
+std::string FromUnixPath(const char* unixPath);
 // A file the build made for 32-bit Windows (in HARKWELL_I686_BIN, a Unix
 // path) or for 64-bit Windows (in this program's folder).
 std::string BuiltFile(bool x86, const std::string& name);

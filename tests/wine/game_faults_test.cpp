@@ -71,7 +71,7 @@ TEST_F(GameFaults, UnreadableRecordsAndAnUnterminatedNameNeitherStopTheTicksNorR
   Announced("leave 2", "Lori has left");
 }
 
-TEST_F(GameFaults, ChangesWithinOneTickAreAnnouncedTogetherAndRenamesNotAtAll) {
+TEST_F(GameFaults, ChangesWithinOneTickAreAnnouncedTogetherRenamesNotAtAllAndABusyGameGetsThemLater) {
   Begin();
   Announced("join 3 Ann", "Ann has joined");
   ASSERT_TRUE(game.WaitForTitle(kGameTitle));  // over, so the next tick writes the title first
@@ -88,12 +88,9 @@ TEST_F(GameFaults, ChangesWithinOneTickAreAnnouncedTogetherAndRenamesNotAtAll) {
   EXPECT_EQ(game.TitlesOverTicks(4), Titles{kGameTitle});
   ASSERT_TRUE(game.Queue("leave 5") && game.Queue("leave 6"));
   EXPECT_TRUE(game.WaitForTitle("Bob has left, Cid has left"));
-}
 
-TEST_F(GameFaults, AnAnnouncementTheGameIsTooBusyToTakeIsShownWhenItAnswersAgain) {
-  Begin();
-  // The stall starts right after the tick's first title write, so the
-  // announcement that follows in the same tick times out.
+  // A game too busy to take an announcement: the stall starts right after the
+  // tick's first title write, so the announcement that follows times out.
   for (const auto& [stall, change, title] : {std::tuple{"hang 400", "join 4 Jazz", "Jazz has joined"},
                                              std::tuple{"hang 1500", "leave 4", "Jazz has left"}}) {
     ASSERT_TRUE(game.WaitForTitle(kGameTitle));

@@ -7,7 +7,6 @@
 #include <shellapi.h>
 
 #include <array>
-#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <string>

@@ -59,12 +59,9 @@ std::array<SlotRead, kSlotCount> FromReads(const std::vector<simulated::ReadReco
   return slots;
 }
 
-std::string Cleaned(const std::string& name) {
-  std::string cleaned;
-  for (char c : name) {
-    if (c != '|' && c != '\xA7') cleaned += c;
-  }
-  return cleaned;
+std::string Cleaned(std::string name) {
+  std::erase_if(name, [](char c) { return c == '|' || c == '\xA7'; });
+  return name;
 }
 
 // Harkwell as the model sees it.

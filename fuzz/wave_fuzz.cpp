@@ -7,10 +7,12 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "fuzz/require.h"
 #include "platform/wave_file.h"
+#include "tests/wav_writer.h"
 
 namespace {
 
@@ -80,24 +82,11 @@ std::optional<Sound> Model(Bytes file) {
 
 // The copy winmm reads from memory: RIFF, WAVE, the format, the samples, each
 // odd-size chunk padded with a zero, every size exact.
-std::vector<std::uint8_t> Copy(const Sound& sound, Bytes file) {
-  std::vector<std::uint8_t> copy;
-  const auto put = [&](const char* id, std::optional<std::uint64_t> size) {
-    for (int i = 0; i < 4; ++i) copy.push_back(static_cast<std::uint8_t>(id[i]));
-    for (int shift = 0; size && shift < 32; shift += 8)
-      copy.push_back(static_cast<std::uint8_t>(*size >> shift));
-  };
-  const auto chunk = [&](const char* id, Bytes body) {
-    put(id, body.size());
-    copy.insert(copy.end(), body.begin(), body.end());
-    if (body.size() % 2) copy.push_back(0);
-  };
-  const std::uint64_t format = sound.format.size(), samples = sound.samples;
-  put("RIFF", 4 + 8 + format + format % 2 + 8 + samples + samples % 2);
-  put("WAVE", std::nullopt);
-  chunk("fmt ", sound.format);
-  chunk("data", file.subspan(sound.samplesAt, samples));
-  return copy;
+std::string Copy(const Sound& sound, Bytes file) {
+  using harkwell::test::Chunk;
+  const Bytes samples = file.subspan(sound.samplesAt, sound.samples);
+  return harkwell::test::Riff({Chunk("fmt ", std::string(sound.format.begin(), sound.format.end())),
+                               Chunk("data", std::string(samples.begin(), samples.end()))});
 }
 
 }  // namespace
@@ -123,6 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(chunks->dataOffset == sound->samplesAt && chunks->dataSize == sound->samples,
           "the samples it plays");
   const std::optional<std::vector<std::uint8_t>> copy = BuildPlayableWave(*chunks, read);
-  Require(copy == Copy(*sound, file), "the copy holds just that format and those samples");
+  Require(copy && std::string(copy->begin(), copy->end()) == Copy(*sound, file),
+          "the copy holds just that format and those samples");
   return 0;
 }

@@ -25,13 +25,12 @@ inline constexpr unsigned kTrayIconId = 1;
 // occupancy byte. A build added to the product needs its row here.
 struct Build {
   std::uint8_t marker;
-  const char* markerArgument;  // for the simulated game
   std::uint32_t firstName;
   std::uint32_t firstOccupancy;
 };
 inline constexpr Build kBuilds[] = {
-    {0xC0, "--marker 0xC0", 0x5A4F28, 0x5A546C},
-    {0xE8, "--marker 0xE8", 0x5C8548, 0x5C8A8C},
+    {0xC0, 0x5A4F28, 0x5A546C},
+    {0xE8, 0x5C8548, 0x5C8A8C},
 };
 
 }  // namespace harkwell::expected

@@ -22,10 +22,9 @@ TEST_F(AttachTest, FailsWhenNoGameRunsOrItsProcessCannotBeOpened) {
   EXPECT_EQ(gameAttachment.gameWindow, game().window);
   EXPECT_EQ(gameAttachment.gameProcessId, game().processId);
   EXPECT_EQ(gameAttachment.gameProcess, 0u);
-}
 
-TEST_F(AttachTest, WindowOfAnotherClassIsNotTheGame) {
-  game().windowClass = "SomethingElse";
+  simulated::ResetGame();
+  game().windowClass = "SomethingElse";  // a window of another class is not the game
   EXPECT_FALSE(Attach());
 }
 
@@ -54,7 +53,7 @@ TEST_F(AttachTest, BuildMarkerSelectsTheLayout) {
   EXPECT_FALSE(LayoutsAgree(std::array{GameLayout{1, 0, kMaxNameLength}, GameLayout{1, 0, kMaxNameLength}}));
 }
 
-TEST_F(AttachTest, DetachClosesTheHandleAndKeepsTheFields) {
+TEST_F(AttachTest, DetachClosesTheHandleKeepsTheFieldsAndARestartedGameIsFoundAfreshWithItsBuild) {
   SetMarker(0xE8);
   AttachToGame();
   const GameAttachment attached = gameAttachment;
@@ -64,19 +63,14 @@ TEST_F(AttachTest, DetachClosesTheHandleAndKeepsTheFields) {
   EXPECT_EQ(gameAttachment.gameWindow, attached.gameWindow);
   EXPECT_EQ(gameAttachment.gameProcess, attached.gameProcess);
   EXPECT_EQ(gameAttachment.layoutIndex, 1);
-}
 
-TEST_F(AttachTest, RestartedGameIsFoundAfreshWithItsNewBuild) {
-  SetMarker(0xC0);
-  AttachToGame();
-  Detach();
   simulated::RestartProcess();
-  SetMarker(0xE8);
+  SetMarker(0xC0);
   AttachToGame();
   EXPECT_EQ(gameAttachment.gameWindow, game().window);
   EXPECT_EQ(gameAttachment.gameProcessId, game().processId);
-  EXPECT_EQ(gameAttachment.layoutIndex, 1);
-  Join(3, "Fresh", 1);
+  EXPECT_EQ(gameAttachment.layoutIndex, 0);
+  Join(3, "Fresh", 0);
   MonitorTick();
   EXPECT_EQ(game().title, "Fresh has joined");
 }

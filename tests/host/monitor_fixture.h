@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "monitor/attach.h"
 #include "monitor/change.h"
@@ -15,6 +16,8 @@
 #include "tests/program_state.h"
 
 namespace harkwell {
+
+using Titles = std::vector<std::string>;
 
 class MonitorTest : public ::testing::Test {
  public:
@@ -40,10 +43,18 @@ class MonitorTest : public ::testing::Test {
     simulated::WriteBytes(NameAddress(layout, slot), name + '\0');
   }
   void SetMarker(std::uint8_t marker) { simulated::WriteByte(kBuildMarkerAddress, marker); }
+  // One byte of the game's memory that no read can reach.
+  void Unreadable(std::uint32_t address) { game().unreadable.push_back({address, address + 1}); }
 
   void AttachToGame() { ASSERT_TRUE(Attach()); }
   void Ticks(int count) {
     for (int i = 0; i < count; ++i) MonitorTick();
+  }
+  // The titles written over the next `count` ticks.
+  Titles TitlesOverTicks(int count) {
+    game().titlesSet.clear();
+    Ticks(count);
+    return game().titlesSet;
   }
 };
 

@@ -25,12 +25,17 @@ TEST_F(TitleTest, AnnouncementShowsForSixteenTicksThenTheGameTitleReturns) {
   Join(1, "|1Jo");
   MonitorTick();
   EXPECT_EQ(game().title, "1Jo has joined");
-  game().titlesSet.clear();
-  Ticks(16);
-  EXPECT_TRUE(game().titlesSet.empty());
+  EXPECT_TRUE(TitlesOverTicks(16).empty());
   EXPECT_EQ(titleCountdown, 0);
   MonitorTick();
   EXPECT_EQ(game().title, kGameTitle);
+
+  // A name made only of removed characters leaves the leading blank.
+  Join(4, "|\xA7|");
+  MonitorTick();
+  Leave(4);
+  MonitorTick();
+  EXPECT_EQ(game().title, " has left");
 }
 
 TEST_F(TitleTest, LaterEventReplacesTheAnnouncementAndGetsTheFullTime) {
@@ -51,7 +56,6 @@ TEST_F(TitleTest, LaterEventReplacesTheAnnouncementAndGetsTheFullTime) {
 }
 
 TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken) {
-  using Titles = std::vector<std::string>;
   AttachToGame();
   MonitorTick();
   Join(1, "Jazz");
@@ -59,9 +63,7 @@ TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken
   MonitorTick();
   EXPECT_EQ(game().title, kGameTitle);
   Join(2, "Lori");  // a join in the tick of the retry comes after it, and replaces it
-  game().titlesSet.clear();
-  MonitorTick();
-  EXPECT_EQ(game().titlesSet, (Titles{"Jazz has joined", "Lori has joined"}));
+  EXPECT_EQ(TitlesOverTicks(1), (Titles{"Jazz has joined", "Lori has joined"}));
   Ticks(16);  // nothing more until the countdown is over
   EXPECT_EQ(game().titlesSet.size(), 2u);
   MonitorTick();
@@ -70,36 +72,22 @@ TEST_F(TitleTest, AnAnnouncementNotTakenIsWrittenAgainFirstWhileItIsUpUntilTaken
   // Never taken: written again on each tick of its countdown, then no more.
   Leave(1);
   game().titleWritesToMiss = 100;
-  game().titlesSet.clear();
-  Ticks(18);
   Titles expected(19, "Jazz has left");
   expected.front() = expected.back() = kGameTitle;
-  EXPECT_EQ(game().titlesSet, expected);
+  EXPECT_EQ(TitlesOverTicks(18), expected);
 
   // Stopping drops it; the countdown goes on where it stood.
   game().titleWritesToMiss = 2;
   Leave(2);
   MonitorTick();
   DropAnnouncementRetry();
-  game().titlesSet.clear();
-  Ticks(17);
-  EXPECT_EQ(game().titlesSet, Titles{kGameTitle});
+  EXPECT_EQ(TitlesOverTicks(17), Titles{kGameTitle});
 
   // Taken on its second retry: written no more after that.
   game().titleWritesToMiss = 3;
   Join(3, "Spaz");
-  game().titlesSet.clear();
-  Ticks(4);
-  EXPECT_EQ(game().titlesSet, (Titles{kGameTitle, "Spaz has joined", "Spaz has joined", "Spaz has joined"}));
-}
-
-TEST_F(TitleTest, NameMadeOnlyOfRemovedCharactersLeavesTheLeadingBlank) {
-  AttachToGame();
-  Join(4, "|\xA7|");
-  MonitorTick();
-  Leave(4);
-  MonitorTick();
-  EXPECT_EQ(game().title, " has left");
+  EXPECT_EQ(TitlesOverTicks(4),
+            (Titles{kGameTitle, "Spaz has joined", "Spaz has joined", "Spaz has joined"}));
 }
 
 TEST_F(TitleTest, AReplacedGameWindowTakesTheWritesAndExitPutsBackOnlyTheGamesOwnWindow) {
@@ -132,74 +120,54 @@ TEST_F(TitleTest, AReplacedGameWindowTakesTheWritesAndExitPutsBackOnlyTheGamesOw
   EXPECT_EQ(game().title, "another game");
 }
 
-TEST_F(AlertTest, EachSwitchFiresOnlyItsOwnAlertWithTheExactArguments) {
-  AttachToGame();
-  alertSettings.playJoin = 1;
-  alertSettings.flashLeave = 1;
-  alertSettings.joinSoundPath = u"C:\\sounds\\join.wav";
-  alertSettings.leaveSoundPath = u"C:\\sounds\\leave.wav";
-
-  Join(1, "Spaz");
-  MonitorTick();
-  ASSERT_EQ(game().soundsPlayed.size(), 1u);
-  EXPECT_EQ(game().soundsPlayed[0].path, u"C:\\sounds\\join.wav");
-  EXPECT_EQ(game().soundsPlayed[0].flags, 3u);
-  EXPECT_TRUE(game().flashesRequested.empty());
-
-  Leave(1);
-  MonitorTick();
-  EXPECT_EQ(game().soundsPlayed.size(), 1u);
-  ASSERT_EQ(game().flashesRequested.size(), 1u);
-  const platform::FlashWindowInfo& flash = game().flashesRequested[0];
-  EXPECT_EQ(flash.hwnd, game().window);
-  EXPECT_EQ(flash.dwFlags, 3u);
-  EXPECT_EQ(flash.uCount, 5u);
-  EXPECT_EQ(flash.dwTimeout, 0u);
-}
-
-TEST_F(AlertTest, SwitchesFireOnlyWhenExactlyOneAndPathsAreReadAtEachAlert) {
-  AttachToGame();
-  alertSettings.playJoin = 2;  // not a checked box
-  alertSettings.flashJoin = 1;
-  Join(1, "A");
-  MonitorTick();
-  EXPECT_TRUE(game().soundsPlayed.empty());
-  EXPECT_EQ(game().flashesRequested.size(), 1u);
-
-  alertSettings.playLeave = 1;
-  alertSettings.leaveSoundPath = u"";  // cleared by the chooser while monitoring
-  Leave(1);
-  MonitorTick();
-  ASSERT_EQ(game().soundsPlayed.size(), 1u);
-  EXPECT_EQ(game().soundsPlayed[0].path, u"");
-}
-
-TEST_F(AlertTest, ATickWithJoinsAndLeavesGivesOneSoundAndOneFlash) {
+// One sound and one flash for a tick's joins, leaves or both, as the switches
+// say (a value other than 1 is no ticked box), with the paths as they are at
+// the alert: here set after Begin, the leave sound's cleared by the chooser.
+TEST_F(AlertTest, EachSwitchFiresOnlyItsOwnAlertOnceATickWithTheExactArguments) {
+  enum Changes { kJoin = 1, kLeave = 2, kBoth = 3 };
   const struct {
-    AlertSettings settings;
+    std::uint8_t playJoin, flashJoin, playLeave, flashLeave;
+    const char16_t* leavePath;
+    int changes;
     const char16_t* sound;  // nullptr: none
     std::size_t flashes;
   } cases[] = {
-      {{1, 0, 1, 0, u"join.wav", u"leave.wav"}, u"join.wav", 0},
-      {{0, 0, 1, 1, u"join.wav", u"leave.wav"}, u"leave.wav", 1},
-      {{0, 1, 0, 0, u"join.wav", u"leave.wav"}, nullptr, 1},
-      {{0, 1, 0, 1, u"join.wav", u"leave.wav"}, nullptr, 1},
+      {1, 0, 0, 1, u"leave.wav", kJoin, u"join.wav", 0},   // join: its sound, no flash
+      {1, 0, 0, 1, u"leave.wav", kLeave, nullptr, 1},      // leave: no sound, its flash
+      {2, 1, 0, 0, u"leave.wav", kJoin, nullptr, 1},       // 2 is not a ticked box
+      {0, 0, 1, 0, u"", kLeave, u"", 0},                   // a path cleared while monitoring
+      {1, 0, 1, 0, u"leave.wav", kBoth, u"join.wav", 0},   // the join's sound first
+      {0, 0, 1, 1, u"leave.wav", kBoth, u"leave.wav", 1},  // else the leave's
+      {0, 1, 0, 0, u"leave.wav", kBoth, nullptr, 1},       // either kind's flash
+      {0, 1, 0, 1, u"leave.wav", kBoth, nullptr, 1},       // one flash for both
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
     SetUp();
     AttachToGame();
     Join(1, "A");
     Join(2, "B");
     MonitorTick();
-    alertSettings = c.settings;
-    Leave(1);
-    Join(3, "C");
-    Join(4, "D");
+    alertSettings = {c.playJoin, c.flashJoin, c.playLeave, c.flashLeave, u"join.wav", c.leavePath};
+    if (c.changes & kLeave) Leave(1);
+    if (c.changes & kJoin) {
+      Join(3, "C");
+      Join(4, "D");
+    }
     MonitorTick();
     std::vector<std::u16string> sounds;
-    for (const simulated::SoundCall& call : game().soundsPlayed) sounds.push_back(call.path);
+    for (const simulated::SoundCall& call : game().soundsPlayed) {
+      sounds.push_back(call.path);
+      EXPECT_EQ(call.flags, 3u);
+    }
     EXPECT_EQ(sounds, c.sound ? std::vector<std::u16string>{c.sound} : std::vector<std::u16string>{});
     EXPECT_EQ(game().flashesRequested.size(), c.flashes);
+    for (const platform::FlashWindowInfo& flash : game().flashesRequested) {
+      EXPECT_EQ(flash.hwnd, game().window);
+      EXPECT_EQ(flash.dwFlags, 3u);
+      EXPECT_EQ(flash.uCount, 5u);
+      EXPECT_EQ(flash.dwTimeout, 0u);
+    }
   }
 }
 

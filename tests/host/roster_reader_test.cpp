@@ -45,24 +45,17 @@ TEST_F(RosterReaderTest, ReadsEachLayoutOnlyAtItsOwnAddresses) {
 TEST_F(RosterReaderTest, KeepsNameAndOccupancyBytesExactlyAsStored) {
   AttachToGame();
   Join(1, "A|b", 0, 1);
-  Join(2,
-       "\xA7"
-       "1Jo\xE9",
-       0, 7);
+  Join(2, std::string("\xA7") + "1Jo\xE9", 0, 7);
   Join(3, "", 0, 255);  // occupied, but the name starts with its zero
   Rename(4, "Ghost");   // an empty record still yields the text left in it
 
   const RosterSnapshot snapshot = ReadRoster(gameAttachment.gameProcess, 0);
-  EXPECT_EQ(snapshot.names[0], "A|b");
-  EXPECT_EQ(snapshot.names[1],
-            "\xA7"
-            "1Jo\xE9");
-  EXPECT_EQ(snapshot.names[2], "");
-  EXPECT_EQ(snapshot.names[3], "Ghost");
-  EXPECT_EQ(snapshot.occupancy[0], 1);
-  EXPECT_EQ(snapshot.occupancy[1], 7);
-  EXPECT_EQ(snapshot.occupancy[2], 255);
-  EXPECT_EQ(snapshot.occupancy[3], 0);
+  const std::string names[] = {"A|b", std::string("\xA7") + "1Jo\xE9", "", "Ghost"};
+  const int occupancy[] = {1, 7, 255, 0};
+  for (int record = 0; record < 4; ++record) {
+    EXPECT_EQ(snapshot.names[record], names[record]);
+    EXPECT_EQ(snapshot.occupancy[record], occupancy[record]);
+  }
 }
 
 TEST_F(RosterReaderTest, FailedOccupancyReadIsMarkedUnreadAndRepeatsNoEarlierByte) {

@@ -36,6 +36,11 @@ class HarkwellBesideGame : public HarkwellTest {
     ASSERT_EQ(app.ClickBegin(), "");
     ASSERT_TRUE(game.WaitTicks(1));
   }
+  // Clicks Begin (or Stop): the box it shows, "" for none, and the button's caption after it.
+  void ExpectBegin(const std::string& box, const char* caption) {
+    EXPECT_EQ(app.ClickBegin(), box);
+    EXPECT_EQ(app.Caption(ui::kCmdBegin), caption);
+  }
   // Lets the game run `command` and waits for Harkwell to announce `title`.
   void Announced(const std::string& command, const std::string& title) {
     ASSERT_TRUE(game.Command(command)) << command;

@@ -19,16 +19,17 @@
 namespace harkwell::rig {
 namespace {
 
-constexpr DWORD kAnswerTimeoutMs = 5000;
 // How long one tick may take at most, for the bound of a wait on ticks:
 // far above the 250 ms interval, for a loaded machine or an emulated program.
 constexpr auto kTickBound = 1500ms;
 
-LRESULT SendBounded(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+// The answer, or -1 when none comes in time.
+LRESULT SendBounded(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
+                    std::chrono::milliseconds timeout = 5s) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result)) {
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                           static_cast<UINT>(timeout.count()), &result))
     return -1;
-  }
   return static_cast<LRESULT>(result);
 }
 
@@ -92,9 +93,7 @@ HWND FindProcessWindow(DWORD process, const char* windowClass, const char* title
 }
 
 bool Answers(HWND window, std::chrono::milliseconds timeout) {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeout.count()),
-                             &result) != 0;
+  return SendBounded(window, WM_NULL, 0, 0, timeout) != -1;
 }
 
 std::string ProgramDirectory() {
@@ -192,13 +191,6 @@ bool Process::Start(const std::wstring& commandLine, const std::wstring& folder)
   return true;
 }
 
-bool Process::Open(DWORD id) {
-  Kill();
-  process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
-  id_ = process_ ? id : 0;
-  return static_cast<bool>(process_);
-}
-
 bool Process::Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 bool Process::WaitForExit(std::chrono::milliseconds timeout) const {
@@ -277,10 +269,7 @@ bool NoHarkwellRuns() {
 
 }  // namespace
 
-bool Harkwell::Start(const std::string& exe) {
-  process_.Kill();
-  return NoHarkwellRuns() && process_.Start(Wide("\"" + exe + "\"")) && WaitForMain();
-}
+bool Harkwell::Start(const std::string& exe) { return Launch(L"", {}, exe) && WaitForMain(); }
 
 bool Harkwell::Launch(const std::wstring& arguments, const std::wstring& folder, const std::string& exe) {
   form1_ = nullptr;
@@ -293,16 +282,6 @@ bool Harkwell::WaitForMain(bool shown) {
     form1_ = FindProcessWindow(process_.Id(), ui::kForm1Class);
     return form1_ != nullptr && (IsWindowVisible(form1_) != FALSE) == shown;
   });
-}
-
-bool Harkwell::Find(std::chrono::milliseconds timeout) {
-  return WaitFor(
-             [&] {
-               form1_ = FindWindowA(ui::kForm1Class, nullptr);
-               return form1_ != nullptr && IsWindowVisible(form1_);
-             },
-             timeout) &&
-         process_.Open(ProcessOf(form1_));
 }
 
 bool Harkwell::Exit() {
@@ -320,6 +299,16 @@ void Harkwell::SetChecked(int id, bool ticked) const {
 }
 
 bool Harkwell::IsTicked(int id) const { return SendBounded(Control(id), BM_GETCHECK) == BST_CHECKED; }
+
+bool Harkwell::ToTray(std::chrono::milliseconds timeout) const {
+  PostMessageA(form1_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  return WaitFor([&] { return !IsWindowVisible(form1_) && TrayIconExists(form1_); }, timeout);
+}
+
+bool Harkwell::FromTray(std::chrono::milliseconds timeout) const {
+  PostMessageA(form1_, WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);  // the icon's report of a double-click
+  return WaitFor([&] { return IsWindowVisible(form1_) && !TrayIconExists(form1_); }, timeout);
+}
 
 bool Harkwell::Flush() const {
   // Posted messages of one thread are handled in order, so once a check box

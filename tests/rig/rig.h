@@ -31,10 +31,10 @@ HWND FindProcessWindow(DWORD process, const char* windowClass, const char* title
 // Whether the window's thread handles a message within `timeout`.
 bool Answers(HWND window, std::chrono::milliseconds timeout = 5s);
 
-std::string ProgramDirectory();
+std::string ProgramDirectory();  // this program's folder, with a trailing backslash
 // The Windows path of an absolute Unix path, through Wine's drive Z:; empty
 // for anything else.
-std::string FromUnixPath(const char* unixPath);  // this program's folder, with a trailing backslash
+std::string FromUnixPath(const char* unixPath);
 // A file the build made for 32-bit Windows (in HARKWELL_I686_BIN, a Unix
 // path) or for 64-bit Windows (in this program's folder).
 std::string BuiltFile(bool x86, const std::string& name);
@@ -57,15 +57,9 @@ class Process {
 
   // `folder` is the new process's current folder; empty: this one's.
   bool Start(const std::wstring& commandLine, const std::wstring& folder = {});
-  bool Open(DWORD id);  // one started by someone else
   bool Running() const;
   bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
   void Kill();
-  // Lets the process run on after its owner has gone.
-  void Release() {
-    process_.reset();
-    id_ = 0;
-  }
   DWORD Id() const { return id_; }
   HANDLE Handle() const { return process_.get(); }
 
@@ -120,7 +114,6 @@ class Harkwell {
               const std::string& exe = ProgramDirectory() + "Harkwell.exe");
   // Waits for the main window: shown, or with `shown` false, made but hidden.
   bool WaitForMain(bool shown = true);
-  bool Find(std::chrono::milliseconds timeout = 30s);  // one started by someone else
   // Closes the main window as its close box does and waits for the program to end.
   bool Exit();
 
@@ -134,6 +127,10 @@ class Harkwell {
   void Click(int id) const;
   void SetChecked(int id, bool ticked) const;
   bool IsTicked(int id) const;
+  // Minimises the main window into the tray, or double-clicks its icon, and
+  // waits for the window to hide and the icon to show, or the other way round.
+  bool ToTray(std::chrono::milliseconds timeout = 10s) const;
+  bool FromTray(std::chrono::milliseconds timeout = 10s) const;
   // Returns once every message posted to Harkwell before it has been handled.
   bool Flush() const;
 

@@ -15,6 +15,7 @@
 
 #include "monitor/attach.h"
 #include "tests/rig/rig.h"
+#include "tests/rig/stand_in.h"
 #include "ui/control_ids.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -70,22 +71,14 @@ HMODULE WINAPI StandInLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) {
 
 }  // namespace
 
-// The program calls these through its import table; each entry here takes the system's place.
-#ifdef _WIN64
-#define IMPORT_ENTRY(name, argumentBytes) "__imp_" #name
-#else
-#define IMPORT_ENTRY(name, argumentBytes) "__imp__" #name "@" #argumentBytes
-#endif
-#define STAND_IN(name, bytes) \
-  extern "C" decltype(&StandIn##name) const imported##name __asm__(IMPORT_ENTRY(name, bytes)) = StandIn##name
-STAND_IN(FlashWindowEx, 4);
-STAND_IN(Shell_NotifyIconA, 8);
-STAND_IN(MessageBoxA, 16);
-STAND_IN(OpenProcess, 12);
-STAND_IN(CreateWindowExA, 48);
-STAND_IN(FindWindowExA, 16);
-STAND_IN(GetModuleHandleW, 4);
-STAND_IN(LoadLibraryExW, 12);
+HARKWELL_STAND_IN(FlashWindowEx, 4, StandInFlashWindowEx)
+HARKWELL_STAND_IN(Shell_NotifyIconA, 8, StandInShell_NotifyIconA)
+HARKWELL_STAND_IN(MessageBoxA, 16, StandInMessageBoxA)
+HARKWELL_STAND_IN(OpenProcess, 12, StandInOpenProcess)
+HARKWELL_STAND_IN(CreateWindowExA, 48, StandInCreateWindowExA)
+HARKWELL_STAND_IN(FindWindowExA, 16, StandInFindWindowExA)
+HARKWELL_STAND_IN(GetModuleHandleW, 4, StandInGetModuleHandleW)
+HARKWELL_STAND_IN(LoadLibraryExW, 12, StandInLoadLibraryExW)
 
 namespace harkwell::rig {
 namespace {

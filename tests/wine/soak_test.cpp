@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -97,13 +96,10 @@ TEST(Soak, EveryChangeIsAnnouncedOnceInOrderAndNoResourceGrows) {
   const std::wstring folder = TempFolder(L"harkwell-soak");
   const std::string scenarioPath = Utf8(folder + L"scenario.txt");
   const std::string logPath = Utf8(folder + L"game.log");
-  std::ofstream(scenarioPath) << Scenario(seconds);
+  const std::string scenario = Scenario(seconds);
+  const auto steps = static_cast<std::size_t>(std::count(scenario.begin(), scenario.end(), '\n'));
+  std::ofstream(scenarioPath) << scenario;
   DeleteFileA(logPath.c_str());
-  std::size_t steps = 0;
-  {
-    std::ifstream scenario(scenarioPath);
-    for (std::string line; std::getline(scenario, line);) ++steps;
-  }
 
   Harkwell app;
   ASSERT_TRUE(app.Start());
@@ -120,14 +116,18 @@ TEST(Soak, EveryChangeIsAnnouncedOnceInOrderAndNoResourceGrows) {
   std::vector<test::ProcessCounters> samples;
   std::vector<std::string> announcements;
   std::string last = game.Title();
-  auto nextSample = start;
-  std::size_t logged = 0;
-  const auto deadline = start + std::chrono::seconds(seconds + 60);
-  // Polled every 10 ms; an announcement stays up for at least a second.
-  while (Clock::now() < deadline) {
+  // Keeps each new title but the game's own; an announcement stays up for at least a second.
+  const auto look = [&] {
     const std::string title = game.Title();
     if (title != last && title != kGameTitle) announcements.push_back(title);
     last = title;
+    return announcements.size();
+  };
+  auto nextSample = start;
+  std::size_t logged = 0;
+  const auto deadline = start + std::chrono::seconds(seconds + 60);
+  while (Clock::now() < deadline) {
+    look();
     if (Clock::now() >= nextSample) {
       samples.push_back(test::ReadProcessCounters(harkwell.get(), app.ProcessId()));
       nextSample += 5s;
@@ -139,12 +139,7 @@ TEST(Soak, EveryChangeIsAnnouncedOnceInOrderAndNoResourceGrows) {
   // Until the last leave's announcement.
   std::size_t changes = 0;
   const std::vector<std::string> expected = ExpectedAnnouncements(logPath, changes);
-  WaitFor([&] {
-    const std::string title = game.Title();
-    if (title != last && title != kGameTitle) announcements.push_back(title);
-    last = title;
-    return announcements.size() >= expected.size();
-  });
+  WaitFor([&] { return look() >= expected.size(); });
   samples.push_back(test::ReadProcessCounters(harkwell.get(), app.ProcessId()));
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
 

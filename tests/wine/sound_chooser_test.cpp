@@ -9,6 +9,7 @@
 #include <string>
 
 #include "notify/alerts.h"
+#include "tests/rig/stand_in.h"
 #include "ui/form1.h"
 
 namespace {
@@ -32,27 +33,11 @@ DWORD WINAPI StandInCommDlgExtendedError() { return next.error; }
 
 }  // namespace
 
-// The program calls both through its import table; these entries take the
-// place of comdlg32's.
-#ifdef _WIN64
-#define IMPORT_ENTRY(name, argumentBytes) "__imp_" #name
-#else
-#define IMPORT_ENTRY(name, argumentBytes) "__imp__" #name "@" #argumentBytes
-#endif
-extern "C" {
-extern decltype(&StandInGetOpenFileNameW)
-    const importedGetOpenFileNameW __asm__(IMPORT_ENTRY(GetOpenFileNameW, 4));
-decltype(&StandInGetOpenFileNameW) const importedGetOpenFileNameW = StandInGetOpenFileNameW;
-extern decltype(&StandInCommDlgExtendedError)
-    const importedCommDlgExtendedError __asm__(IMPORT_ENTRY(CommDlgExtendedError, 0));
-decltype(&StandInCommDlgExtendedError) const importedCommDlgExtendedError = StandInCommDlgExtendedError;
-}
+HARKWELL_STAND_IN(GetOpenFileNameW, 4, StandInGetOpenFileNameW)
+HARKWELL_STAND_IN(CommDlgExtendedError, 0, StandInCommDlgExtendedError)
 
 namespace harkwell::ui::form1 {
 HWND Window() { return nullptr; }  // the dialog's owner
-}  // namespace harkwell::ui::form1
-
-namespace harkwell::ui::form1 {
 namespace {
 
 TEST(SoundChooser, EachButtonKeepsItsOwnPathWhateverTheDialogDoes) {

@@ -35,7 +35,7 @@ class Sounds : public HarkwellBesideGame {
 };
 std::wstring Sounds::folder_;
 
-TEST_F(Sounds, BeginNamesTheFirstPlayBoxWhoseSoundIsMissingAndCancelEmptiesOnlyItsOwn) {
+TEST_F(Sounds, BeginNamesTheFirstPlayBoxWithoutASoundCancelEmptiesOnlyItsOwnAndBeginReadsTheBoxes) {
   app.SetChecked(ui::kChkPlayJoin, true);
   app.SetChecked(ui::kChkPlayLeave, true);
   EXPECT_EQ(app.ClickBegin(), expected::kNoJoinSound);
@@ -47,20 +47,21 @@ TEST_F(Sounds, BeginNamesTheFirstPlayBoxWhoseSoundIsMissingAndCancelEmptiesOnlyI
 
   // Play for leaves only, with the leave sound kept and no join sound: Begin succeeds.
   app.SetChecked(ui::kChkPlayJoin, false);
-  EXPECT_EQ(app.ClickBegin(), "");
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
-}
+  ExpectBegin("", expected::kStopCaption);
 
-TEST_F(Sounds, APlayBoxTickedWhileMonitoringWaitsForTheNextBegin) {
+  // A Play box ticked while monitoring waits for the next Begin: Spaz's join
+  // plays nothing, then his leave its sound (so that a join sound before it
+  // would show), and after Begin Lori's join plays.
   app.ChooseSound(ui::kCmdSoundJoin, folder_ + L"ding.wav");
-  Begin();
+  ASSERT_TRUE(game.WaitTicks(1));
   app.SetChecked(ui::kChkPlayJoin, true);
   Announced("join 5 Spaz", "Spaz has joined");
+  Announced("leave 5", "Spaz has left");
+  EXPECT_TRUE(PlayedExactly({kDong})) << Describe(PlayedSounds());
   ASSERT_EQ(app.ClickBegin(), "");  // Stop
   ASSERT_EQ(app.ClickBegin(), "");  // Begin takes the ticked box
   Announced("join 6 Lori", "Lori has joined");
-  // One sound: Lori's, and none for Spaz before it.
-  EXPECT_TRUE(PlayedExactly({kDing})) << Describe(PlayedSounds());
+  EXPECT_TRUE(PlayedExactly({kDong, kDing})) << Describe(PlayedSounds());
 }
 
 TEST_F(Sounds, APathThatFillsTheDialogsBufferPlays) {

@@ -60,8 +60,7 @@ TEST_F(StartOptions, TrayAndBeginMonitorUnseenUntilTheIconIsDoubleClicked) {
   EXPECT_TRUE(TrayIconExists(app.Form1()));
   EXPECT_TRUE(game.WaitTicks(2));
 
-  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
-  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
+  ASSERT_TRUE(app.FromTray());
   EXPECT_FALSE(IsIconic(app.Form1()));
   EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kStopCaption);
 }

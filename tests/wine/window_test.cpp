@@ -1,12 +1,12 @@
-// The main window's layout at two DPI settings, its keyboard handling, and the
-// About window.
+// The main window: its layout at two DPI settings, its keyboard handling, the
+// About window, the tray, and Begin and Stop without a sound device.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <array>
-#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -20,7 +20,13 @@
 namespace harkwell::rig {
 namespace {
 
-enum class Kind { kGroupBox, kLabel, kCheckBox, kButton };
+// A control's window class and, for a button, its type.
+struct Kind {
+  const char* windowClass;
+  LONG buttonType;
+};
+constexpr Kind kGroupBox{"Button", BS_GROUPBOX}, kCheckBox{"Button", BS_AUTOCHECKBOX},
+    kButton{"Button", BS_PUSHBUTTON}, kLabel{"Static", -1};
 enum class Parent { kWindow, kFrame };
 
 // The main window's controls as designed, in pixels at 96 DPI (15 twips a pixel).
@@ -32,18 +38,18 @@ struct Expected {
   Parent parent;
 };
 constexpr std::array kControls{
-    Expected{ui::kFrameSettings, Kind::kGroupBox, "Settings", 8, 8, 297, 105, Parent::kWindow},
-    Expected{ui::kLabel1, Kind::kLabel, "On join,", 24, 32, 41, 17, Parent::kFrame},
-    Expected{ui::kChkPlayJoin, Kind::kCheckBox, "Play", 24, 48, 41, 25, Parent::kFrame},
-    Expected{ui::kCmdSoundJoin, Kind::kButton, "Sound...", 65, 50, 50, 21, Parent::kFrame},
-    Expected{ui::kChkFlashJoin, Kind::kCheckBox, "Flash JJ2 Window", 24, 80, 113, 17, Parent::kFrame},
-    Expected{ui::kLabel2, Kind::kLabel, "On leave,", 168, 32, 57, 17, Parent::kFrame},
-    Expected{ui::kChkPlayLeave, Kind::kCheckBox, "Play", 168, 48, 41, 25, Parent::kWindow},
-    Expected{ui::kCmdSoundLeave, Kind::kButton, "Sound...", 209, 50, 50, 21, Parent::kWindow},
-    Expected{ui::kChkFlashLeave, Kind::kCheckBox, "Flash JJ2 Window", 168, 80, 113, 17, Parent::kFrame},
-    Expected{ui::kCmdExit, Kind::kButton, "E&xit", 8, 120, 57, 33, Parent::kWindow},
-    Expected{ui::kCmdAbout, Kind::kButton, "&About", 72, 120, 57, 33, Parent::kWindow},
-    Expected{ui::kCmdBegin, Kind::kButton, expected::kBeginCaption, 136, 120, 169, 33, Parent::kWindow},
+    Expected{ui::kFrameSettings, kGroupBox, "Settings", 8, 8, 297, 105, Parent::kWindow},
+    Expected{ui::kLabel1, kLabel, "On join,", 24, 32, 41, 17, Parent::kFrame},
+    Expected{ui::kChkPlayJoin, kCheckBox, "Play", 24, 48, 41, 25, Parent::kFrame},
+    Expected{ui::kCmdSoundJoin, kButton, "Sound...", 65, 50, 50, 21, Parent::kFrame},
+    Expected{ui::kChkFlashJoin, kCheckBox, "Flash JJ2 Window", 24, 80, 113, 17, Parent::kFrame},
+    Expected{ui::kLabel2, kLabel, "On leave,", 168, 32, 57, 17, Parent::kFrame},
+    Expected{ui::kChkPlayLeave, kCheckBox, "Play", 168, 48, 41, 25, Parent::kWindow},
+    Expected{ui::kCmdSoundLeave, kButton, "Sound...", 209, 50, 50, 21, Parent::kWindow},
+    Expected{ui::kChkFlashLeave, kCheckBox, "Flash JJ2 Window", 168, 80, 113, 17, Parent::kFrame},
+    Expected{ui::kCmdExit, kButton, "E&xit", 8, 120, 57, 33, Parent::kWindow},
+    Expected{ui::kCmdAbout, kButton, "&About", 72, 120, 57, 33, Parent::kWindow},
+    Expected{ui::kCmdBegin, kButton, expected::kBeginCaption, 136, 120, 169, 33, Parent::kWindow},
 };
 
 // Sets the DPI Wine reports to programs started from now on.
@@ -66,18 +72,8 @@ std::string ClassOf(HWND window) {
 }
 
 bool HasKind(HWND control, Kind kind) {
-  const LONG style = GetWindowLongA(control, GWL_STYLE);
-  switch (kind) {
-    case Kind::kGroupBox:
-      return ClassOf(control) == "Button" && (style & BS_TYPEMASK) == BS_GROUPBOX;
-    case Kind::kCheckBox:
-      return ClassOf(control) == "Button" && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
-    case Kind::kButton:
-      return ClassOf(control) == "Button" && (style & BS_TYPEMASK) == BS_PUSHBUTTON;
-    case Kind::kLabel:
-      return ClassOf(control) == "Static";
-  }
-  return false;
+  const LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+  return ClassOf(control) == kind.windowClass && (kind.buttonType < 0 || type == kind.buttonType);
 }
 
 // Checks every control against the design scaled to `dpi`. Off 96 DPI the
@@ -133,80 +129,67 @@ void PressAltKey(const Harkwell& app, char letter) {
   PostMessageA(FocusOf(app), WM_SYSCHAR, static_cast<WPARAM>(letter), 0x20000001);  // bit 29: Alt held
 }
 
-TEST_F(Window, LayoutMatchesTheDesignAt96Dpi) {
+TEST_F(Window, LayoutMatchesTheDesignAt96DpiAndGrowsWithTheDisplayDpi) {
   EXPECT_EQ(WindowText(app.Form1()), expected::kTitle);
   ExpectLayout(app, 96);
   // A minimise box and a close box, for the tray and for ending the program.
   const LONG style = GetWindowLongA(app.Form1(), GWL_STYLE);
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_TRUE(style & WS_SYSMENU);
-}
 
-TEST(MainWindowLayout, GrowsWithTheDisplayDpi) {
+  ASSERT_TRUE(app.Exit());
   struct HighDpi {
     HighDpi() { SetLogPixels(144); }
     ~HighDpi() { SetLogPixels(96); }  // Wine's own setting
   } highDpi;
-  Harkwell app;
   ASSERT_TRUE(app.Start());
   ExpectLayout(app, 144);
 }
 
-TEST_F(Window, KeyboardFocusStartsOnBeginAndTabFollowsTheDesignedOrder) {
-  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kCmdBegin); }));
+TEST_F(Window, KeyboardTabFollowsTheDesignedOrderAccessKeysAndEnterPressButtonsEscapeNothing) {
+  auto focusOn = [&](int id) {
+    return WaitFor([&] { return app.Control(id) != nullptr && FocusOf(app) == app.Control(id); }, 3s);
+  };
+  ASSERT_TRUE(focusOn(ui::kCmdBegin));
+  PressKey(app, VK_ESCAPE);  // closes nothing: Tab goes on from Begin
   const std::array order{ui::kCmdExit,      ui::kCmdAbout,      ui::kChkPlayJoin,
                          ui::kCmdSoundJoin, ui::kChkFlashJoin,  ui::kChkFlashLeave,
                          ui::kChkPlayLeave, ui::kCmdSoundLeave, ui::kCmdBegin};
   for (int id : order) {
     PressKey(app, VK_TAB);
-    EXPECT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(id); }, 3s)) << "expected control " << id;
+    EXPECT_TRUE(focusOn(id)) << "expected control " << id;
   }
 
   // The focus moved to a control by name, and Enter on a check box presses nothing.
   PostMessageA(app.Form1(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.Control(ui::kChkFlashJoin)), TRUE);
-  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kChkFlashJoin); }));
+  ASSERT_TRUE(focusOn(ui::kChkFlashJoin));
   PressKey(app, VK_RETURN);
   ASSERT_TRUE(app.Flush());
   EXPECT_EQ(app.WaitForWindow("#32770", expected::kTitle, 500ms), nullptr);
   EXPECT_EQ(FocusOf(app), app.Control(ui::kChkFlashJoin));
-}
-
-TEST_F(Window, KeyboardAccessKeysAndEnterPressButtonsButEscapeDoesNothing) {
-  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kCmdBegin); }));
-
-  PressKey(app, VK_ESCAPE);
-  PressKey(app, VK_TAB);  // to Exit; Escape must not have closed anything
-  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(ui::kCmdExit); }));
-  EXPECT_TRUE(app.Running());
 
   PressAltKey(app, 'a');
-  HWND about = nullptr;
-  EXPECT_TRUE(WaitFor([&] { return (about = FindProcessWindow(app.ProcessId(), ui::kForm2Class)); }));
-  if (about != nullptr) PostMessageA(about, WM_CLOSE, 0, 0);
+  HWND about = app.WaitForWindow(ui::kForm2Class);
+  ASSERT_NE(about, nullptr);
+  PostMessageA(about, WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
 
   // Alt+B begins monitoring; with no game running that ends in the attach message.
   PostMessageA(app.Form1(), WM_ACTIVATE, WA_ACTIVE, 0);
   PressAltKey(app, 'b');
-  HWND box = app.WaitForWindow("#32770", expected::kTitle);
+  HWND box = app.WaitForMessageBox();
   ASSERT_NE(box, nullptr);
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+  EXPECT_EQ(Harkwell::CloseMessageBox(box), expected::kNoGame);
 
   // Enter presses the button that has the focus: here Exit.
   SetForegroundWindow(app.Form1());
-  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) != nullptr; }));
-  for (int presses = 0; FocusOf(app) != app.Control(ui::kCmdExit); ++presses) {
-    ASSERT_LT(presses, 9) << "Tab never reached Exit";
-    const HWND before = FocusOf(app);
-    PressKey(app, VK_TAB);
-    ASSERT_TRUE(WaitFor([&] { return FocusOf(app) != before; }));
-  }
+  PostMessageA(app.Form1(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.Control(ui::kCmdExit)), TRUE);
+  ASSERT_TRUE(focusOn(ui::kCmdExit));
   PressKey(app, VK_RETURN);
   EXPECT_TRUE(app.OwnProcess().WaitForExit());
 }
 
-TEST_F(Window, AboutOpensOnceAndIsBuiltAfreshAfterClosing) {
+TEST_F(Window, AboutOpensOnceIsBuiltAfreshAfterClosingAndLeavesATrayedMainWindowThere) {
   app.Click(ui::kCmdAbout);
   HWND about = app.WaitForWindow(ui::kForm2Class);
   ASSERT_NE(about, nullptr);
@@ -226,10 +209,15 @@ TEST_F(Window, AboutOpensOnceAndIsBuiltAfreshAfterClosing) {
   EXPECT_EQ(FindWindowExA(nullptr, about, ui::kForm2Class, nullptr), nullptr);
   EXPECT_EQ(FindProcessWindow(app.ProcessId(), ui::kForm2Class), about);
 
-  // Close, then About again: a new window with its labels set again.
+  // Closed while the main window is in the tray, it leaves it there.
+  ASSERT_TRUE(app.ToTray());
   PostMessageA(GetDlgItem(about, ui::kCommand1), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
-  EXPECT_TRUE(IsWindowVisible(app.Form1()));
+  EXPECT_FALSE(IsWindowVisible(app.Form1()));
+  EXPECT_TRUE(IsIconic(app.Form1()));
+
+  // About again: a new window with its labels set again.
+  ASSERT_TRUE(app.FromTray());
   app.Click(ui::kCmdAbout);
   HWND again = app.WaitForWindow(ui::kForm2Class);
   ASSERT_NE(again, nullptr);
@@ -288,25 +276,14 @@ TEST_F(Window, AboutLinksShowAHandOpenTheirTargetsAndTabKeepsTheFocusOnClose) {
   EXPECT_EQ(FocusOf(app), GetDlgItem(about, ui::kCommand1));
 }
 
-TEST_F(Window, AboutCloseWhileTheMainWindowIsInTheTrayOnlyClosesIt) {
-  app.Click(ui::kCmdAbout);
-  HWND about = nullptr;
-  ASSERT_TRUE(
-      WaitFor([&] { return (about = FindProcessWindow(app.ProcessId(), ui::kForm2Class)) != nullptr; }));
-  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()); }));
-  PostMessageA(GetDlgItem(about, ui::kCommand1), BM_CLICK, 0, 0);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
-  EXPECT_FALSE(IsWindowVisible(app.Form1()));
-  EXPECT_TRUE(IsIconic(app.Form1()));
-}
-
-TEST_F(Window, TrayIconMinimiseHidesTheWindowAndOnlyALeftDoubleClickBringsItBack) {
+TEST_F(Window, TrayIconOnlyALeftDoubleClickBringsTheWindowBackANewTrayGetsItAndExitRemovesIt) {
   EXPECT_FALSE(TrayIconExists(app.Form1()));
-
-  // The window hides before the icon is added, so wait for both.
-  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()) && TrayIconExists(app.Form1()); }));
+  // A new notification area while the window shows: no icon for it.
+  const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  PostMessageA(app.Form1(), taskbarCreated, 0, 0);
+  ASSERT_TRUE(app.Flush());
+  EXPECT_FALSE(TrayIconExists(app.Form1()));
+  ASSERT_TRUE(app.ToTray());  // the window hides before the icon is added
   EXPECT_TRUE(IsIconic(app.Form1()));
 
   // Single left clicks, left button releases and right-button reports are ignored.
@@ -318,34 +295,6 @@ TEST_F(Window, TrayIconMinimiseHidesTheWindowAndOnlyALeftDoubleClickBringsItBack
   EXPECT_FALSE(IsWindowVisible(app.Form1()));
   EXPECT_TRUE(TrayIconExists(app.Form1()));
 
-  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
-  ASSERT_TRUE(WaitFor([&] {
-    return IsWindowVisible(app.Form1()) && !IsIconic(app.Form1()) && !TrayIconExists(app.Form1());
-  }));
-  EXPECT_EQ(WindowText(app.Form1()), expected::kTitle);
-
-  // And again: every minimise adds the icon anew.
-  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(app.Form1()) && TrayIconExists(app.Form1()); }));
-  PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);
-  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()); }));
-}
-
-TEST_F(Window, TrayIconExitFromTheTrayLeavesNoIconBehind) {
-  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
-  HWND form1 = app.Form1();
-  ASSERT_TRUE(app.Exit());
-  EXPECT_FALSE(TrayIconExists(form1));
-}
-
-TEST_F(Window, TrayIconANewNotificationAreaGetsTheIconBackOnlyWhileInTheTray) {
-  const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-  PostMessageA(app.Form1(), taskbarCreated, 0, 0);
-  ASSERT_TRUE(app.Flush());
-  EXPECT_FALSE(TrayIconExists(app.Form1()));
-  PostMessageA(app.Form1(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
   // Stand in for a restarted shell: the icon is gone and the broadcast arrives.
   NOTIFYICONDATAA icon{};
   icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
@@ -355,6 +304,76 @@ TEST_F(Window, TrayIconANewNotificationAreaGetsTheIconBackOnlyWhileInTheTray) {
   PostMessageA(app.Form1(), taskbarCreated, 0, 0);
   EXPECT_TRUE(WaitFor([&] { return TrayIconExists(app.Form1()); }));
   EXPECT_FALSE(IsWindowVisible(app.Form1()));
+
+  ASSERT_TRUE(app.FromTray());
+  EXPECT_FALSE(IsIconic(app.Form1()));
+  EXPECT_EQ(WindowText(app.Form1()), expected::kTitle);
+
+  // Every minimise adds the icon anew, and an exit from the tray leaves none behind.
+  ASSERT_TRUE(app.ToTray());
+  ASSERT_TRUE(app.FromTray());
+  ASSERT_TRUE(app.ToTray());
+  HWND form1 = app.Form1();
+  ASSERT_TRUE(app.Exit());
+  EXPECT_FALSE(TrayIconExists(form1));
+}
+
+// Begin and Stop beside a game, on a machine without a sound device.
+class Monitoring : public HarkwellBesideGame {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(waveOutGetNumDevs(), 0u) << "these tests need a machine without a wave device";
+    HarkwellBesideGame::SetUp();
+  }
+};
+
+TEST_F(Monitoring, WithoutTheGameBeginShowsTheAttachMessageAndLaterSucceeds) {
+  game.Stop();
+  ExpectBegin(expected::kNoGame, expected::kBeginCaption);
+  // The Flash boxes take part in no check: still only the attach message.
+  app.SetChecked(ui::kChkFlashJoin, true);
+  app.SetChecked(ui::kChkFlashLeave, true);
+  ExpectBegin(expected::kNoGame, expected::kBeginCaption);
+
+  ASSERT_TRUE(game.Start());
+  ExpectBegin("", expected::kStopCaption);
+  ExpectBegin("", expected::kBeginCaption);
+}
+
+TEST_F(Monitoring, AnyPlayBoxWithoutASoundDeviceShowsOnlyTheDeviceMessage) {
+  app.SetChecked(ui::kChkPlayJoin, true);
+  app.SetChecked(ui::kChkPlayLeave, true);
+  ExpectBegin(expected::kNoSoundDevice, expected::kBeginCaption);  // not the missing-sound messages
+
+  app.SetChecked(ui::kChkPlayJoin, false);
+  ExpectBegin(expected::kNoSoundDevice, expected::kBeginCaption);
+
+  // Without Play boxes the device is not asked for and Begin goes through.
+  app.SetChecked(ui::kChkPlayLeave, false);
+  ExpectBegin("", expected::kStopCaption);
+}
+
+TEST_F(Monitoring, StopEndsTheTicksAndBeginAttachesAfresh) {
+  Begin();
+  Announced("join 1 Jazz", "Jazz has joined");
+  ASSERT_TRUE(game.WaitForTitle(kGameTitle));  // the announcement ran out
+  ExpectBegin("", expected::kBeginCaption);    // Stop
+  // A running monitor would put the title back within a tick. A stopped one
+  // makes no ticks to count, so the wait for a change is four intervals long.
+  SetWindowTextA(game.Window(), "untouched");
+  EXPECT_FALSE(WaitFor([&] { return game.Title() != "untouched"; }, 1s));
+
+  // A restarted game is a new window and process; the next Begin finds them,
+  // and its roster starts empty: Jazz was in the last game, not in this one.
+  game.Stop();
+  ASSERT_TRUE(game.Start("--marker 0xE8"));
+  ExpectBegin("", expected::kStopCaption);
+  EXPECT_EQ(game.TitlesOverTicks(3), std::vector<std::string>{kGameTitle});
+  Announced("join 2 Lori", "Lori has joined");
+
+  // Exit while it shows: the game gets its own title back.
+  ASSERT_TRUE(app.Exit());
+  EXPECT_EQ(game.Title(), kGameTitle);
 }
 
 TEST_F(Window, TheMessageLoopPassesOnWhatIsForNoneOfItsWindowsAndEndsWithTheQuitCode) {

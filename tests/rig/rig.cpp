@@ -110,23 +110,13 @@ std::string FromUnixPath(const char* unixPath) {
   return path;
 }
 
-namespace {
-
-// The Windows path of a Unix path from the environment, or `fallback`.
-std::string PathFromEnvironment(const char* name, const std::string& fallback) {
-  const std::string path = FromUnixPath(std::getenv(name));
-  return path.empty() ? fallback : path;
-}
-
-}  // namespace
-
 std::string BuiltFile(bool x86, const std::string& name) {
-  return (x86 ? PathFromEnvironment("HARKWELL_I686_BIN", "") + "\\" : ProgramDirectory()) + name;
+  return (x86 ? FromUnixPath(std::getenv("HARKWELL_I686_BIN")) + "\\" : ProgramDirectory()) + name;
 }
 
 std::string HarkwellExe(bool x86) {
-  return PathFromEnvironment(x86 ? "HARKWELL_WIN32_EXE" : "HARKWELL_WIN64_EXE",
-                             BuiltFile(x86, "Harkwell.exe"));
+  const std::string exe = FromUnixPath(std::getenv(x86 ? "HARKWELL_WIN32_EXE" : "HARKWELL_WIN64_EXE"));
+  return exe.empty() ? BuiltFile(x86, "Harkwell.exe") : exe;
 }
 
 std::string Utf8(const std::wstring& text) {

@@ -124,7 +124,7 @@ void Send(HWND window, UINT message, WPARAM wParam = 0) { SendMessageA(window, m
 void Click(int id, int code = BN_CLICKED) { Send(ui::form1::Window(), WM_COMMAND, MAKEWPARAM(id, code)); }
 std::string Caption(int id) { return WindowText(ui::form1::Control(id)); }
 
-TEST(Refused, TheWindowsStayWithinReachWithoutATrayIconOrAnAboutWindow) {
+TEST(Refused, TheWindowsStayWithinReachWithoutATrayIconAnAboutWindowOrAFocusedControl) {
   const HWND form = ShownMainWindow();
   trayAnswer = FALSE;  // hidden without an icon, the window could never be reached again
   trayCalls.clear();
@@ -150,7 +150,8 @@ TEST(Refused, TheWindowsStayWithinReachWithoutATrayIconOrAnAboutWindow) {
     Send(about, WM_COMMAND, MAKEWPARAM(id, BN_DOUBLECLICKED));  // a click's notice alone counts
   EXPECT_TRUE(IsWindowVisible(about));
 
-  // Tab and Shift+Tab pass over what cannot take the focus, from no control too.
+  // Tab and Shift+Tab pass over what cannot take the focus, from no control too;
+  // deactivated with the focus on no control, the window gives back the one it had.
   auto tab = [&](bool backwards) { return Send(form, WM_NEXTDLGCTL, backwards), GetDlgCtrlID(GetFocus()); };
   EnableWindow(ui::form1::Control(ui::kCmdExit), FALSE);
   ShowWindow(ui::form1::Control(ui::kCmdSoundLeave), SW_HIDE);
@@ -159,6 +160,19 @@ TEST(Refused, TheWindowsStayWithinReachWithoutATrayIconOrAnAboutWindow) {
   EXPECT_EQ(tab(false), ui::kCmdBegin);
   EXPECT_EQ(tab(false), ui::kCmdAbout);
   EXPECT_EQ(tab(true), ui::kCmdBegin);
+  for (const HWND focus : {form, HWND{}}) {
+    SetFocus(focus);
+    EXPECT_EQ(SendMessageA(form, DM_GETDEFID, 0, 0), 0);
+    Send(form, WM_ACTIVATE, WA_INACTIVE);
+  }
+  Send(form, WM_ACTIVATE, WA_ACTIVE);
+  EXPECT_EQ(GetFocus(), ui::form1::Control(ui::kCmdBegin));
+  for (int id = ui::kChkPlayJoin; id <= ui::kCmdBegin; ++id) EnableWindow(ui::form1::Control(id), FALSE);
+  SetFocus(form);
+  EXPECT_EQ(tab(false), 0);
+
+  // A second main window: its class is taken.
+  EXPECT_EQ(ui::form1::Create(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI, false), nullptr);
   DestroyWindow(form);
 }
 
@@ -183,6 +197,8 @@ TEST(Refused, AGameThatCannotBeOpenedOrNoWinmmGetsItsMessageAndAnotherProgramsGa
   ASSERT_TRUE(game.Start());
   EXPECT_TRUE(WaitFor([&] { return boxes.size() == 2; }));
   EXPECT_EQ(Caption(ui::kCmdBegin), expected::kBeginCaption);
+  Send(form, WM_TIMER, 2);  // not the monitor's timer
+  EXPECT_EQ(boxes.size(), 2u);
   refuseProcesses = false;
 
   windows7 = true;  // this program's first use of winmm, which is loaded once

@@ -318,14 +318,8 @@ TEST_F(Window, TrayIconOnlyALeftDoubleClickBringsTheWindowBackANewTrayGetsItAndE
   EXPECT_FALSE(TrayIconExists(form1));
 }
 
-// Begin and Stop beside a game, on a machine without a sound device.
-class Monitoring : public HarkwellBesideGame {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(waveOutGetNumDevs(), 0u) << "these tests need a machine without a wave device";
-    HarkwellBesideGame::SetUp();
-  }
-};
+// Begin and Stop beside a game.
+using Monitoring = HarkwellBesideGame;
 
 TEST_F(Monitoring, WithoutTheGameBeginShowsTheAttachMessageAndLaterSucceeds) {
   game.Stop();
@@ -341,6 +335,7 @@ TEST_F(Monitoring, WithoutTheGameBeginShowsTheAttachMessageAndLaterSucceeds) {
 }
 
 TEST_F(Monitoring, AnyPlayBoxWithoutASoundDeviceShowsOnlyTheDeviceMessage) {
+  ASSERT_EQ(waveOutGetNumDevs(), 0u) << "this test needs a machine without a wave device";
   app.SetChecked(ui::kChkPlayJoin, true);
   app.SetChecked(ui::kChkPlayLeave, true);
   ExpectBegin(expected::kNoSoundDevice, expected::kBeginCaption);  // not the missing-sound messages

@@ -16,10 +16,7 @@
 #   OSSLSIGNCODE          another osslsigncode than the system's
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup-debian.sh osslsigncode
-osslsigncode=${OSSLSIGNCODE:-osslsigncode}
-dist=${1:-dist}
-version=$(head -n 1 build/package-x64/version.txt)
+source tools/signing-common.sh "$@"
 ca=()
 [ -z "${HARKWELL_SIGN_CAFILE:-}" ] || ca+=(-CAfile "$HARKWELL_SIGN_CAFILE")
 [ -z "${HARKWELL_SIGN_TSA_CAFILE:-}" ] || ca+=(-TSA-CAfile "$HARKWELL_SIGN_TSA_CAFILE")
@@ -35,19 +32,14 @@ for flavour in win64 win32; do
     echo "attach-signatures: $dist/$base.zip or $signature is missing" >&2
     exit 1
   }
-  /usr/bin/python3 -c 'import sys, zipfile; open(sys.argv[2], "wb").write(zipfile.ZipFile(sys.argv[1]).read("Harkwell.exe"))' \
-    "$dist/$base.zip" "$work/$flavour.exe"
+  exe_of "$dist/$base.zip" "$work/$flavour.exe"
   # Fails when the signature is not that exe's, or does not verify.
-  "$osslsigncode" attach-signature -sigin "$signature" "${ca[@]}" -in "$work/$flavour.exe" \
-    -out "$work/$flavour-signed.exe" >"$work/$flavour.log" 2>&1 || {
-    cat "$work/$flavour.log" >&2
+  quietly "$work/$flavour.log" "$osslsigncode" attach-signature -sigin "$signature" "${ca[@]}" \
+    -in "$work/$flavour.exe" -out "$work/$flavour-signed.exe" || {
     echo "attach-signatures: $signature does not fit the exe of $base.zip" >&2
     exit 1
   }
-  "$osslsigncode" verify "${ca[@]}" -in "$work/$flavour-signed.exe" >"$work/$flavour.log" 2>&1 || {
-    cat "$work/$flavour.log" >&2
-    exit 1
-  }
+  quietly "$work/$flavour.log" "$osslsigncode" verify "${ca[@]}" -in "$work/$flavour-signed.exe"
   # The unsigned zip with the signed exe in its place: members, times and
   # modes as they are there.
   /usr/bin/python3 - "$dist/$base.zip" "$work/$flavour-signed.exe" "$dist/$base-signed.zip" <<'PYTHON'

@@ -258,6 +258,8 @@ def main():
     print(f"Harkwell.exe under Wine ({PHASE_SECONDS} s per phase, {JOINS} joins)...", flush=True)
     proc = process_figures(X64 / "Harkwell.exe")
     sizes = {arch: (bin_dir / "Harkwell.exe").stat().st_size for arch, bin_dir in (("x86_64", X64), ("i686", X86))}
+    unprotected = {arch: (ROOT / f"build/{tree}-unprotected/bin/Harkwell.exe").stat().st_size
+                   for arch, tree in (("x86_64", "x64"), ("i686", "x86"))}
     dlls = {"x86_64": imports(X64 / "Harkwell.exe"), "i686": imports(X86 / "Harkwell.exe")}
     plots(host, wine, proc["latency"])
 
@@ -334,7 +336,9 @@ def main():
     lightest = min(r["us_per_tick"] for r in wine)
     figures.update(protector_rows="\n".join(rows), protector_ratio=f"{max(ratios):.3f}",
                    protector_extra_ns=f"{max(max(extra_ns), 0):.0f}", lightest_us=f"{lightest:.0f}",
-                   protector_share=f"{max(max(extra_ns), 0) / (lightest * 1e3):.3%}")
+                   protector_share=f"{max(max(extra_ns), 0) / (lightest * 1e3):.3%}",
+                   protector_bytes=", ".join(f"{sizes[a] - unprotected[a]} bytes ({sizes[a] / unprotected[a]:.3f} ×) "
+                                             f"for {a}" for a in sizes))
 
     (ROOT / "BENCHMARKS.md").write_text(render(figures, baseline))
     print("wrote BENCHMARKS.md, docs/bench-tick.png, docs/bench-latency.png")

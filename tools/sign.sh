@@ -25,10 +25,7 @@
 # Only options that Debian 12's osslsigncode (2.5) has are used.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup-debian.sh osslsigncode
-osslsigncode=${OSSLSIGNCODE:-osslsigncode}
-dist=${1:-dist}
-version=$(head -n 1 build/package-x64/version.txt)
+source tools/signing-common.sh "$@"
 
 key=()
 if [ -n "${HARKWELL_SIGN_PKCS12:-}" ]; then
@@ -44,9 +41,6 @@ fi
 
 work=$(mktemp -d /tmp/harkwell-sign.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-exe_of() { # exe_of ZIP FILE: the zip's Harkwell.exe into FILE
-  /usr/bin/python3 -c 'import sys, zipfile; open(sys.argv[2], "wb").write(zipfile.ZipFile(sys.argv[1]).read("Harkwell.exe"))' "$@"
-}
 if [ -n "${HARKWELL_SIGN_PASSWORD_FILE:-}" ]; then
   # A private copy: the file may be a pipe, and both exes need it.
   (umask 077 && cat "$HARKWELL_SIGN_PASSWORD_FILE" >"$work/password")
@@ -63,17 +57,11 @@ for flavour in win64 win32; do
     exit 1
   }
   exe_of "$dist/$base.zip" "$work/$flavour.exe"
-  "$osslsigncode" sign "${key[@]}" -h sha256 -in "$work/$flavour.exe" -out "$work/$flavour-signed.exe" \
-    >"$work/$flavour.log" 2>&1 || {
-    cat "$work/$flavour.log" >&2
-    exit 1
-  }
+  quietly "$work/$flavour.log" \
+    "$osslsigncode" sign "${key[@]}" -h sha256 -in "$work/$flavour.exe" -out "$work/$flavour-signed.exe"
   # PEM: the form that every osslsigncode from 2.5 on reads back alike.
-  "$osslsigncode" extract-signature -pem -in "$work/$flavour-signed.exe" \
-    -out "$dist/signatures/$base.exe.pkcs7.pem" >"$work/$flavour.log" 2>&1 || {
-    cat "$work/$flavour.log" >&2
-    exit 1
-  }
+  quietly "$work/$flavour.log" \
+    "$osslsigncode" extract-signature -pem -in "$work/$flavour-signed.exe" -out "$dist/signatures/$base.exe.pkcs7.pem"
 done
 
 tools/attach-signatures.sh "$dist"

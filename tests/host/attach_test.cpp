@@ -48,7 +48,8 @@ TEST_F(AttachTest, BuildMarkerSelectsTheLayout) {
     EXPECT_EQ(gameAttachment.layoutIndex, c.layout) << c.marker;
     Detach();
   }
-  // The table's own check refuses a name field of another length, and a marker twice.
+  // The table's own check takes the builds, and refuses a name field of another length and a marker twice.
+  EXPECT_TRUE(LayoutsAgree(kGameLayouts));
   EXPECT_FALSE(LayoutsAgree(std::array{GameLayout{1, 0, kMaxNameLength + 1}}));
   EXPECT_FALSE(LayoutsAgree(std::array{GameLayout{1, 0, kMaxNameLength}, GameLayout{1, 0, kMaxNameLength}}));
 }

@@ -1,5 +1,5 @@
 // Planted beside Harkwell.exe under the names of system DLLs (see
-// planted_dlls_test.cpp). Once loaded, it leaves a marker beside itself: its
+// architectures_test.cpp). Once loaded, it leaves a marker beside itself: its
 // own file name with ".loaded" added.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>

@@ -26,7 +26,6 @@ namespace harkwell {
 namespace {
 
 using fuzz::Require;
-constexpr int kEmptyNameWaits = 4;  // ticks a join waits for a name that reads as empty
 
 std::uint32_t Name(int layout, int slot) {
   return kGameLayouts[layout].firstNameAddress + static_cast<std::uint32_t>(slot - 1) * kRecordStride;
@@ -71,7 +70,7 @@ struct Model {
   std::uint64_t processStart = 0;  // the attached game's
   platform::WindowHandle window = 0;
   std::array<std::optional<std::string>, kSlotCount> joined;  // the announced join's name
-  std::array<int, kSlotCount> emptyNameWaits{};
+  std::array<int, kSlotCount> emptyNameWaits{};               // ticks a join waited for a name, up to four
   int countdown = 0;
   std::optional<std::string> retry;
   int layout = 0;
@@ -178,7 +177,7 @@ void CheckTick() {
       const bool joining = !joined && r.occupancy != 0;
       int& waits = model.emptyNameWaits[slot - 1];
       if (!r.occupancyRead || (joining && !r.nameWhole)) continue;
-      if (joining && r.name.empty() && waits++ < kEmptyNameWaits) continue;
+      if (joining && r.name.empty() && waits++ < 4) continue;
       waits = 0;
       std::string event;
       if (joining) {

@@ -102,8 +102,7 @@ TEST_F(TitleTest, AReplacedGameWindowTakesTheWritesAndExitPutsBackOnlyTheGamesOw
   EXPECT_EQ(game().title, "Lori has joined");
   EXPECT_EQ(gameAttachment.gameWindow, game().window);
 
-  // Exit while it shows, or once the countdown is over if the game was too
-  // busy to take its own title back: the game's title comes back.
+  // Exit after a busy game missed its own title's return at the countdown's end: it comes back.
   Ticks(15);
   game().titleWritesToMiss = 1;
   MonitorTick();

@@ -113,7 +113,7 @@ constexpr UINT kTitleWriteTimeoutMs = 100;
 
 }  // namespace
 
-std::optional<std::string> ToAnsiExactly(const std::wstring& wide, std::uint32_t codePage) {
+std::optional<std::string> ToAnsiExactly(const std::wstring& path, std::uint32_t codePage) {
   // UTF-8 takes neither the best-fit flag nor the default-character
   // pointers: the call fails with any of them. Every character has a UTF-8
   // form but an unpaired surrogate, which WC_ERR_INVALID_CHARS makes fail
@@ -122,10 +122,10 @@ std::optional<std::string> ToAnsiExactly(const std::wstring& wide, std::uint32_t
   const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
   BOOL* const usedDefault = utf8 ? nullptr : &lossy;
-  const int length = WideCharToMultiByte(codePage, flags, wide.c_str(), -1, nullptr, 0, nullptr, usedDefault);
+  const int length = WideCharToMultiByte(codePage, flags, path.c_str(), -1, nullptr, 0, nullptr, usedDefault);
   if (length <= 0 || lossy) return std::nullopt;
   std::string ansi(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(codePage, flags, wide.c_str(), -1, ansi.data(), length, nullptr, usedDefault);
+  WideCharToMultiByte(codePage, flags, path.c_str(), -1, ansi.data(), length, nullptr, usedDefault);
   if (lossy) return std::nullopt;
   ansi.resize(static_cast<std::size_t>(length) - 1);  // the NUL the conversion wrote
   return ansi;

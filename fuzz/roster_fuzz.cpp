@@ -2,9 +2,9 @@
 // reads, ends, restarts, window changes and busy title writes come from the
 // fuzz input, with the alerts the input turns on, and checks every tick
 // against a model of its own: per slot, every 0 -> non-zero transition read
-// in full is announced once with its name, every non-zero -> 0 transition
-// once with that join's name, and nothing else; a game that ends gives each
-// player still in it one leave, in one title, with one alert.
+// in full is announced once with its name, an empty one after four ticks,
+// every non-zero -> 0 once with that join's name, and nothing else; a game
+// that ends gives each player still in it one leave, in one title, one alert.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
@@ -70,6 +70,7 @@ struct Model {
   std::uint64_t processStart = 0;  // the attached game's
   platform::WindowHandle window = 0;
   std::array<std::optional<std::string>, kSlotCount> joined;  // the announced join's name
+  std::array<int, kSlotCount> emptyNameWaits{};               // ticks a join waited for a name, up to four
   int countdown = 0;
   std::optional<std::string> retry;
   int layout = 0;
@@ -173,9 +174,13 @@ void CheckTick() {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       const SlotRead& r = read[slot - 1];
       std::optional<std::string>& joined = model.joined[slot - 1];
-      if (!r.occupancyRead) continue;
+      const bool joining = !joined && r.occupancy != 0;
+      int& waits = model.emptyNameWaits[slot - 1];
+      if (!r.occupancyRead || (joining && !r.nameWhole)) continue;
+      if (joining && r.name.empty() && waits++ < 4) continue;
+      waits = 0;
       std::string event;
-      if (!joined && r.occupancy != 0 && r.nameWhole) {
+      if (joining) {
         joined = r.name;
         event = Cleaned(r.name) + " has joined";
         joins = true;

@@ -3,11 +3,26 @@
 namespace harkwell {
 namespace {
 
+// The game may set a slot's occupancy byte a moment before its name (all 32
+// bytes are read before any name), so a join whose name reads as empty is
+// looked at again on the next tick; but a player may really have an empty
+// name, so after this many ticks it is announced as read.
+constexpr std::uint8_t kEmptyNameWaits = 4;
+
+bool Joining(const RosterSnapshot& current, int record) {
+  return previousSnapshot.occupancy[record] == 0 && current.occupancy[record] != 0;
+}
+
+bool AwaitsName(const RosterSnapshot& current, int record) {
+  return Joining(current, record) && !current.nameCutShort[record] && current.names[record].empty() &&
+         previousSnapshot.emptyNameWaits[record] < kEmptyNameWaits;
+}
+
 // Whether the slot's record can be judged this tick. A join is announced
 // only with its name read in full, so it waits for a tick that reads one.
 bool Settled(const RosterSnapshot& current, int record) {
-  const bool joining = previousSnapshot.occupancy[record] == 0 && current.occupancy[record] != 0;
-  return !current.occupancyUnread[record] && !(joining && current.nameCutShort[record]);
+  return !current.occupancyUnread[record] && !(Joining(current, record) && current.nameCutShort[record]) &&
+         !AwaitsName(current, record);
 }
 
 void Add(RosterEvents& events, EventKind kind, int record, const RosterNames& names) {
@@ -16,7 +31,7 @@ void Add(RosterEvents& events, EventKind kind, int record, const RosterNames& na
 
 }  // namespace
 
-RosterSnapshot previousSnapshot;
+KeptRoster previousSnapshot;
 
 RosterEvents DetectChange(const RosterSnapshot& current) {
   RosterEvents events;
@@ -32,12 +47,17 @@ RosterEvents DetectChange(const RosterSnapshot& current) {
 
 void CommitSnapshot(const RosterSnapshot& current) {
   for (int record = 0; record < kSlotCount; ++record) {
+    // DetectChange judged this tick by the count as it stood.
+    if (AwaitsName(current, record)) {
+      ++previousSnapshot.emptyNameWaits[record];
+      continue;
+    }
     if (!Settled(current, record)) continue;
     // The name is taken at the join only: a rename later is no event, and
     // the player leaves under the name the join announced.
-    if (previousSnapshot.occupancy[record] == 0 && current.occupancy[record] != 0)
-      previousSnapshot.names[record] = current.names[record];
+    if (Joining(current, record)) previousSnapshot.names[record] = current.names[record];
     previousSnapshot.occupancy[record] = current.occupancy[record];
+    previousSnapshot.emptyNameWaits[record] = 0;
   }
 }
 

@@ -26,12 +26,17 @@ struct RosterEvents {
 // The roster as the announcements left it: each slot's occupancy as last
 // settled, and for an occupied slot the name its join was announced with, so
 // that its leave carries that name whatever the record holds by then.
-extern RosterSnapshot previousSnapshot;
+struct KeptRoster : RosterSnapshot {
+  // Ticks each joining slot has waited so far for a name that read as empty.
+  std::array<std::uint8_t, kSlotCount> emptyNameWaits{};
+};
+extern KeptRoster previousSnapshot;
 
 // Compares `current` with previousSnapshot, slot by slot; changes neither. A
 // slot going from 0 to non-zero is a join, from non-zero to 0 a leave, and
 // any other change no event. A slot whose occupancy could not be read, or
-// that joins with a name a failed read cut short, gives nothing this tick.
+// that joins with a name a failed read cut short, gives nothing this tick;
+// nor, for its first four ticks, a join whose name reads as empty.
 RosterEvents DetectChange(const RosterSnapshot& current);
 // Brings previousSnapshot up to date once the events have been handled. The
 // slots DetectChange passed over are left as they were, to be looked at again.

@@ -27,6 +27,7 @@ std::string AnnouncementText(const RosterEvents& events) {
 }  // namespace
 
 int titleCountdown = 0;
+bool announcementInTitle = false;
 std::optional<std::string> announcementToRetry;
 
 void TitleTick() {
@@ -37,12 +38,13 @@ void TitleTick() {
   }
   // The countdown is over: an idle write that fails needs nothing, as the next
   // tick writes it again, and an announcement never taken is written no more.
-  WriteGameTitle(kGameTitle);
+  if (WriteGameTitle(kGameTitle)) announcementInTitle = false;
 }
 
 void AnnounceInTitle(const RosterEvents& events) {
   std::string message = AnnouncementText(events);
   titleCountdown = kAnnouncementTicks;
+  announcementInTitle = true;
   if (WriteGameTitle(message.c_str())) {
     announcementToRetry.reset();
   } else {
@@ -59,8 +61,12 @@ void AnnounceGameEnd(const RosterEvents& leaves) {
 }
 
 void PutBackGameTitle() {
-  if (titleCountdown > 0 && StillTheGameWindow())
-    platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle);
+  // Not the countdown: it is over as soon as the game's title is due back,
+  // whether the game took that title or not.
+  if (announcementInTitle && StillTheGameWindow() &&
+      platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle)) {
+    announcementInTitle = false;
+  }
 }
 
 std::string CleanPlayerName(std::string_view name) {

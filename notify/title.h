@@ -18,6 +18,10 @@ inline constexpr int kAnnouncementTicks = 16;
 
 // Ticks the current announcement still stays up.
 extern int titleCountdown;
+// Whether the game's title may be an announcement: one was written and the
+// game has not taken its own title back since. A write the game did not
+// confirm in time may still have reached it.
+extern bool announcementInTitle;
 // An announcement the game's window did not take (busy past the write's
 // bound, or gone): written again in its place on each tick while it is up.
 extern std::optional<std::string> announcementToRetry;
@@ -35,8 +39,9 @@ void DropAnnouncementRetry();
 // The game has ended: its players' leaves are written once, as one title,
 // into a window that went with it, and no announcement stays up or waits.
 void AnnounceGameEnd(const RosterEvents& leaves);
-// Harkwell exits: an announcement still showing, frozen by Stop or not,
-// gives way to the game's own title, in a window that is still the game's.
+// Harkwell exits: an announcement the game's title may still show, frozen by
+// Stop, or left when the game was too busy to take its own title back, gives
+// way to the game's own title, in a window that is still the game's.
 void PutBackGameTitle();
 // Removes '|' and the Windows-1252 section sign (0xA7), which the game uses
 // for colour codes, and keeps every other byte.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace harkwell::platform {
@@ -48,6 +49,10 @@ bool SetWindowTitle(WindowHandle window, const char* title);
 // Plays a sound file; `path` is UTF-16 as Windows names files, so that any
 // file the user can choose can also be played. `flags` are the sndPlaySound flags.
 void PlaySoundFile(const std::u16string& path, std::uint32_t flags);
+// The path in `codePage` (the ANSI code page, when playing), when every
+// character of it is there: the form in which winmm can open the file by
+// name. Windows only.
+std::optional<std::string> ToAnsiExactly(const std::wstring& path, std::uint32_t codePage);
 
 // waveOutGetNumDevs: the wave output devices there are; 0 when winmm itself
 // cannot be loaded.

@@ -98,6 +98,7 @@ std::optional<WaveChunks> FindWaveChunks(std::uint64_t fileSize, const ReadAt& r
       std::optional<std::vector<std::uint8_t>> usable = UsableFormat(std::move(format));
       if (!usable) return std::nullopt;
       found.format = std::move(*usable);
+      found.formatChanged = found.format.size() != size;
       haveFormat = true;
     } else if (haveFormat && HasId(header, 0, "data")) {
       // winmm looks for the data after the format, as here.

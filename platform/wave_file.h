@@ -28,6 +28,10 @@ struct WaveChunks {
   std::vector<std::uint8_t> format;
   std::uint64_t dataOffset = 0;  // the "data" chunk's body
   std::uint32_t dataSize = 0;    // cut to the bytes the file holds
+  // The format differs from the file's chunk (mended, or cut to what means
+  // anything): only the rebuilt copy holds it. winmm given the file itself
+  // would read a 16-byte chunk's missing size from past its own copy.
+  bool formatChanged = false;
 };
 
 // A RIFF/WAVE file of `fileSize` bytes with a sound format winmm can open and

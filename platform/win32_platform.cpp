@@ -43,20 +43,6 @@ ReadAt FileReader(HANDLE file) {
   };
 }
 
-// The path in the ANSI code page, when every character of it is there: the
-// form in which winmm can open the file by name.
-std::optional<std::string> ToAnsiExactly(const std::wstring& wide) {
-  BOOL lossy = FALSE;
-  const int length =
-      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
-  if (length <= 0 || lossy) return std::nullopt;
-  std::string ansi(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, ansi.data(), length, nullptr, &lossy);
-  if (lossy) return std::nullopt;
-  ansi.resize(static_cast<std::size_t>(length) - 1);  // the NUL the conversion wrote
-  return ansi;
-}
-
 // An exported function as the type it has; through void(*)(), the one cast
 // between unrelated function types that GCC takes without a warning.
 template <typename Function>
@@ -126,6 +112,24 @@ SoundBuffers& PlayingSounds() {
 constexpr UINT kTitleWriteTimeoutMs = 100;
 
 }  // namespace
+
+std::optional<std::string> ToAnsiExactly(const std::wstring& path, std::uint32_t codePage) {
+  // UTF-8 takes neither the best-fit flag nor the default-character
+  // pointers: the call fails with any of them. Every character has a UTF-8
+  // form but an unpaired surrogate, which WC_ERR_INVALID_CHARS makes fail
+  // instead of becoming U+FFFD.
+  const bool utf8 = codePage == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL lossy = FALSE;
+  BOOL* const usedDefault = utf8 ? nullptr : &lossy;
+  const int length = WideCharToMultiByte(codePage, flags, path.c_str(), -1, nullptr, 0, nullptr, usedDefault);
+  if (length <= 0 || lossy) return std::nullopt;
+  std::string ansi(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(codePage, flags, path.c_str(), -1, ansi.data(), length, nullptr, usedDefault);
+  if (lossy) return std::nullopt;
+  ansi.resize(static_cast<std::size_t>(length) - 1);  // the NUL the conversion wrote
+  return ansi;
+}
 
 WindowHandle FindTopLevelWindow(const char* className) { return FromHandle(FindWindowA(className, nullptr)); }
 
@@ -212,10 +216,10 @@ void PlaySoundFile(const std::u16string& path, std::uint32_t flags) {
             ? FindWaveChunks(static_cast<std::uint64_t>(size.QuadPart), read)
             : std::nullopt;
     // By name, winmm reads the file itself, whatever its size, and stops at
-    // its end. Any other name winmm would open through the ANSI code page
-    // and miss, so the sound is handed over from memory, rebuilt with exact
-    // sizes.
-    if (chunks) ansiPath = ToAnsiExactly(widePath);
+    // its end. A format the check had to change, and any name winmm would
+    // open through the ANSI code page and miss, are handed over from memory
+    // instead, rebuilt with exact sizes.
+    if (chunks && !chunks->formatChanged) ansiPath = ToAnsiExactly(widePath, GetACP());
     if (chunks && !ansiPath) wave = BuildPlayableWave(*chunks, read);
   }  // closed before winmm opens the file by name
   if (ansiPath) {

@@ -14,6 +14,7 @@ inline void ResetProgramState() {
   previousSnapshot = {};
   alertSettings = {};
   titleCountdown = 0;
+  announcementInTitle = false;
   announcementToRetry.reset();
 }
 

@@ -33,7 +33,7 @@ BOOL WINAPI StandInFlashWindowEx(PFLASHWINFO info) {
 // winmm.dll without winmm's functions (kernel32 stands in).
 BOOL trayAnswer = TRUE;
 const char* failingClass = "";  // no window of this class can be made
-bool refuseProcesses = false, windows7 = false;
+bool refuseProcesses = false, windows7 = false, ownWinmm = false;
 std::vector<DWORD> trayCalls;
 std::vector<std::string> boxes;
 std::vector<std::pair<std::wstring, DWORD>> loads;
@@ -65,12 +65,25 @@ HMODULE WINAPI StandInGetModuleHandleW(LPCWSTR name) {
 }
 HMODULE WINAPI StandInLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) {
   if (windows7) loads.emplace_back(name, flags);
+  if (ownWinmm) return GetModuleHandleA(nullptr);
   return SYSTEM("kernel32.dll", LoadLibraryExW)(windows7 ? L"kernel32.dll" : name, file,
                                                 windows7 ? 0 : flags);
 }
 
+// Windows' UTF-8 takes no flag but WC_ERR_INVALID_CHARS and no default character; Wine 8's takes any.
+int WINAPI StandInWideCharToMultiByte(UINT page, DWORD flags, LPCWCH in, int n, LPSTR out, int size, LPCCH d,
+                                      LPBOOL u) {
+  if (page == CP_UTF8 && ((flags & ~WC_ERR_INVALID_CHARS) != 0 || d || u)) return 0;
+  return SYSTEM("kernel32.dll", WideCharToMultiByte)(page, flags, in, n, out, size, d, u);
+}
+
 }  // namespace
 
+// This program as winmm (ownWinmm): it ends with the flags of the first sound it is asked to play.
+extern "C" __declspec(dllexport) UINT WINAPI waveOutGetNumDevs() { return 1; }
+extern "C" __declspec(dllexport) BOOL WINAPI sndPlaySoundA(LPCSTR sound, UINT flags) {
+  return sound == nullptr || (std::exit(static_cast<int>(flags)), FALSE);
+}
 HARKWELL_STAND_IN(FlashWindowEx, 4, StandInFlashWindowEx)
 HARKWELL_STAND_IN(Shell_NotifyIconA, 8, StandInShell_NotifyIconA)
 HARKWELL_STAND_IN(MessageBoxA, 16, StandInMessageBoxA)
@@ -79,6 +92,7 @@ HARKWELL_STAND_IN(CreateWindowExA, 48, StandInCreateWindowExA)
 HARKWELL_STAND_IN(FindWindowExA, 16, StandInFindWindowExA)
 HARKWELL_STAND_IN(GetModuleHandleW, 4, StandInGetModuleHandleW)
 HARKWELL_STAND_IN(LoadLibraryExW, 12, StandInLoadLibraryExW)
+HARKWELL_STAND_IN(WideCharToMultiByte, 32, StandInWideCharToMultiByte)
 
 namespace harkwell::rig {
 namespace {
@@ -174,6 +188,18 @@ TEST(Refused, TheWindowsStayWithinReachWithoutATrayIconAnAboutWindowOrAFocusedCo
   // A second main window: its class is taken.
   EXPECT_EQ(ui::form1::Create(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI, false), nullptr);
   DestroyWindow(form);
+}
+
+// winmm loads once a program (below, as a Windows 7's without its functions): a program of its own.
+TEST(SoundDeathTest, AFileWhoseFormatTheCheckMendedPlaysFromMemoryAndUtf8NamesConvert) {
+  const std::wstring path = TempFolder(L"harkwell-flash") + L"float.wav";
+  std::string floats = WaveFile({1, 10});
+  floats[20] = 3;  // IEEE float, in a 16-byte chunk, which lacks its extra bytes' size
+  WriteFile(path, floats);
+  EXPECT_EXIT((ownWinmm = true, platform::PlaySoundFile({path.begin(), path.end()}, 3)),
+              testing::ExitedWithCode(3 | 4 /* SND_MEMORY */), "");
+  EXPECT_EQ(platform::ToAnsiExactly(L"Caf\x00E9", 65001), "Caf\xC3\xA9");
+  EXPECT_FALSE(platform::ToAnsiExactly(L"\xD800", 65001) || platform::ToAnsiExactly(L"\x0437", 1252));
 }
 
 TEST(Refused, AGameThatCannotBeOpenedOrNoWinmmGetsItsMessageAndAnotherProgramsGameIsNotOurs) {

@@ -20,13 +20,13 @@ namespace harkwell::rig {
 namespace {
 
 // Changes the game makes itself, each with the announcement a monitor makes of
-// it (none for a rename); together they touch names, occupancy bytes and both
-// kinds of event.
+// it (none for a rename, but for the name of a slot taken a moment before);
+// together they touch names, occupancy bytes and both kinds of event.
 const std::vector<std::pair<std::string, std::string>> kGameCommands{
     {"join 1 Jazz", "Jazz has joined"},  {"join 4 Sp|az", "Spaz has joined"},
     {"join 32 Lori", "Lori has joined"}, {"rename 4 Spaz", ""},
-    {"leave 1", "Jazz has left"},        {"occupancy 12 3", " has joined"},
-    {"leave 32", "Lori has left"},
+    {"leave 1", "Jazz has left"},        {"occupancy 12 3", ""},
+    {"rename 12 Eve", "Eve has joined"}, {"leave 32", "Lori has left"},
 };
 
 std::string ReadGameMemory(DWORD processId, std::uint32_t address, std::size_t size) {

@@ -26,15 +26,15 @@ std::optional<std::u16string> Find(const std::u16string& path) {
   return u"C:\\" + path;
 }
 
-constexpr const char16_t* kWords[] = {u"join",  u"leave", u"flashjoin", u"flashleave",
-                                      u"begin", u"wait",  u"tray",      u"?"};
+constexpr const char16_t* kWords[] = {u"join", u"leave", u"flashjoin", u"flashleave", u"begin",
+                                      u"wait", u"tray",  u"notify",    u"?"};
 
 std::u16string Argument(FuzzedDataProvider& input) {
   std::u16string argument;
   const int kind = input.ConsumeIntegralInRange(0, 7);
   if (kind < 4) {  // an option word, each letter in either case or as a lookalike
     argument = input.PickValueInArray({u'/', u'-', u'\\'});
-    for (const char16_t* c = kWords[input.ConsumeIntegralInRange(0, 7)]; *c != u'\0'; ++c) {
+    for (const char16_t* c = kWords[input.ConsumeIntegralInRange(0, 8)]; *c != u'\0'; ++c) {
       const int form = *c >= u'a' ? input.ConsumeIntegralInRange(0, 3) : 0;
       argument += form == 0 ? *c : form < 3 ? static_cast<char16_t>(*c - 32) : *c == u'i' ? u'\u0130' : *c;
     }
@@ -71,12 +71,13 @@ CommandLine Model(const std::vector<std::u16string>& arguments, const std::u16st
         bad(arguments[i], u" names no file that can be opened.");
       }
     } else if (word == u"flashjoin" || word == u"flashleave" || word == u"begin" || word == u"wait" ||
-               word == u"tray") {
+               word == u"tray" || word == u"notify") {
       (word == u"flashjoin"    ? options.flashJoin
        : word == u"flashleave" ? options.flashLeave
        : word == u"begin"      ? options.begin
        : word == u"wait"       ? options.wait
-                               : options.tray) = true;
+       : word == u"tray"       ? options.tray
+                               : options.notify) = true;
     } else if (word == u"?") {
       help = true;
     } else {
@@ -89,7 +90,8 @@ CommandLine Model(const std::vector<std::u16string>& arguments, const std::u16st
 }
 
 auto Fields(const StartOptions& o) {
-  return std::tie(o.joinSoundPath, o.leaveSoundPath, o.flashJoin, o.flashLeave, o.begin, o.wait, o.tray);
+  return std::tie(o.joinSoundPath, o.leaveSoundPath, o.flashJoin, o.flashLeave, o.begin, o.wait, o.tray,
+                  o.notify);
 }
 
 }  // namespace

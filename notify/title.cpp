@@ -24,11 +24,17 @@ std::string AnnouncementText(const RosterEvents& events) {
   return message;
 }
 
+void Record(const std::string& message) {
+  ++announcements.count;
+  announcements.last = message;
+}
+
 }  // namespace
 
 int titleCountdown = 0;
 bool announcementInTitle = false;
 std::optional<std::string> announcementToRetry;
+Announcements announcements;
 
 void TitleTick() {
   if (titleCountdown > 0) {
@@ -43,6 +49,7 @@ void TitleTick() {
 
 void AnnounceInTitle(const RosterEvents& events) {
   std::string message = AnnouncementText(events);
+  Record(message);
   titleCountdown = kAnnouncementTicks;
   announcementInTitle = true;
   if (WriteGameTitle(message.c_str())) {
@@ -55,7 +62,11 @@ void AnnounceInTitle(const RosterEvents& events) {
 void DropAnnouncementRetry() { announcementToRetry.reset(); }
 
 void AnnounceGameEnd(const RosterEvents& leaves) {
-  if (leaves.count > 0) platform::SetWindowTitle(gameAttachment.gameWindow, AnnouncementText(leaves).c_str());
+  if (leaves.count > 0) {
+    const std::string message = AnnouncementText(leaves);
+    Record(message);
+    platform::SetWindowTitle(gameAttachment.gameWindow, message.c_str());
+  }
   titleCountdown = 0;
   announcementToRetry.reset();
 }

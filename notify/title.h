@@ -25,6 +25,14 @@ extern bool announcementInTitle;
 // An announcement the game's window did not take (busy past the write's
 // bound, or gone): written again in its place on each tick while it is up.
 extern std::optional<std::string> announcementToRetry;
+// Every announcement made, the game's end included, counted, and the last as
+// written to the title: the user interface tells each one on elsewhere.
+// Writing one again is no new announcement.
+struct Announcements {
+  unsigned count = 0;
+  std::string last;
+};
+extern Announcements announcements;
 
 // Counts a showing announcement down, writing it again if the game has not
 // taken it yet, or puts the game's own title back.

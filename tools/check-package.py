@@ -6,7 +6,7 @@ Usage: check-package.py [DIST_FOLDER [VERSION_FILE]]
   the version, then its short form)
 
 For each zip: the members, the two sounds (plain PCM WAVs), the machine type, the version resource (fixed part
-and strings), the manifest, the imported DLLs and the hardening of the
+and strings), the manifest, the program icon's image sizes, the imported DLLs and the hardening of the
 Harkwell.exe stored in it; then SHA256SUMS against the zips. Prints a table;
 exits 1 on any failure.
 Debian's python (/usr/bin/python3) is the one with python3-pefile.
@@ -15,6 +15,7 @@ Debian's python (/usr/bin/python3) is the one with python3-pefile.
 import hashlib
 import io
 import os
+import struct
 import subprocess
 import sys
 import wave
@@ -94,6 +95,25 @@ def manifest_summary(pe):
     return "no RT_MANIFEST 1"
 
 
+def icon_sizes(pe):
+    """The sizes of the program icon's images (RT_GROUP_ICON 1), by colour depth: '32-bit 16 20 ...; 4-bit ...'."""
+    resources = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    for kind in resources.entries if resources else []:
+        if kind.id != pefile.RESOURCE_TYPE["RT_GROUP_ICON"]:
+            continue
+        for entry in kind.directory.entries:
+            if entry.id == 1:
+                data = entry.directory.entries[0].data.struct
+                group = pe.get_data(data.OffsetToData, data.Size)
+                by_depth = {}
+                for i in range(struct.unpack_from("<H", group, 4)[0]):
+                    width, _, _, _, _, bits = struct.unpack_from("<BBBBHH", group, 6 + 14 * i)
+                    by_depth.setdefault(bits, []).append(width or 256)
+                return "; ".join(f"{bits}-bit {' '.join(map(str, sorted(sizes)))}"
+                                 for bits, sizes in sorted(by_depth.items(), reverse=True))
+    return "no RT_GROUP_ICON 1"
+
+
 def imported_dlls(pe):
     entries = getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
     return sorted({entry.dll.decode() for entry in entries}, key=str.lower)
@@ -169,6 +189,7 @@ def main(argv):
             (name, "FileVersion, ProductVersion", f"{short}, {short}", f"{file_string}, {product_string}"),
             (name, "manifest", "Common-Controls 6.0.0.0, asInvoker, dpiAware true, Windows 7 8 8.1 10",
              manifest_summary(pe)),
+            (name, "icon sizes", "32-bit 16 20 24 32 40 48 64 256; 4-bit 16 32", icon_sizes(pe)),
             (name, "imports", "KnownDLLs and comctl32 only",
              "KnownDLLs and comctl32 only" if not foreign else "also " + " ".join(foreign)),
         ]

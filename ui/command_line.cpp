@@ -15,23 +15,29 @@ constexpr char16_t kUsage[] =
     u"/begin\t\tBegin Monitoring at once\n"
     u"/wait\t\tBegin Monitoring, waiting for the game if it is not running\n"
     u"/tray\t\tstart in the notification area\n"
+    u"/notify\t\twhile in the notification area, show each announcement as a Windows notification\n"
     u"/?\t\tshow this help\n"
     u"\n"
     u"Options may start with - as well as /. A relative PATH is looked for in the current folder, "
     u"then in Harkwell's own folder.\n"
-    u"Example: Harkwell.exe /join sounds\\join.wav /leave sounds\\leave.wav /wait /tray";
+    u"Example: Harkwell.exe /join sounds\\join.wav /leave sounds\\leave.wav /wait /tray /notify";
 
-enum class Option { kJoin, kLeave, kFlashJoin, kFlashLeave, kBegin, kWait, kTray, kHelp, kUnknown };
+enum class Option { kJoin, kLeave, kFlashJoin, kFlashLeave, kBegin, kWait, kTray, kNotify, kHelp, kUnknown };
 
 struct OptionName {
   std::u16string_view name;
   Option option;
 };
 constexpr std::array kOptions{
-    OptionName{u"join", Option::kJoin},           OptionName{u"leave", Option::kLeave},
-    OptionName{u"flashjoin", Option::kFlashJoin}, OptionName{u"flashleave", Option::kFlashLeave},
-    OptionName{u"begin", Option::kBegin},         OptionName{u"wait", Option::kWait},
-    OptionName{u"tray", Option::kTray},           OptionName{u"?", Option::kHelp},
+    OptionName{u"join", Option::kJoin},
+    OptionName{u"leave", Option::kLeave},
+    OptionName{u"flashjoin", Option::kFlashJoin},
+    OptionName{u"flashleave", Option::kFlashLeave},
+    OptionName{u"begin", Option::kBegin},
+    OptionName{u"wait", Option::kWait},
+    OptionName{u"tray", Option::kTray},
+    OptionName{u"notify", Option::kNotify},
+    OptionName{u"?", Option::kHelp},
 };
 
 bool SameIgnoringAsciiCase(std::u16string_view text, std::u16string_view lowercase) {
@@ -101,6 +107,9 @@ CommandLine ParseCommandLine(std::span<const std::u16string> arguments, const Fi
         break;
       case Option::kTray:
         options.tray = true;
+        break;
+      case Option::kNotify:
+        options.notify = true;
         break;
       case Option::kHelp:
         help = true;

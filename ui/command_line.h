@@ -18,9 +18,10 @@ struct StartOptions {
   std::optional<std::u16string> leaveSoundPath;
   bool flashJoin = false;
   bool flashLeave = false;
-  bool begin = false;  // pressed once everything else is applied
-  bool wait = false;   // as begin, but no game running yet means waiting for one
-  bool tray = false;   // start hidden in the notification area
+  bool begin = false;   // pressed once everything else is applied
+  bool wait = false;    // as begin, but no game running yet means waiting for one
+  bool tray = false;    // start hidden in the notification area
+  bool notify = false;  // while in the tray, each announcement also as a Windows notification
 };
 
 enum class StartKind {

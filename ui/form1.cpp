@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <array>
 
@@ -23,6 +24,10 @@ namespace {
 
 constexpr int kClientWidth = 4695;  // twips
 constexpr int kClientHeight = 2400;
+// The tray reports a single click (NIN_SELECT, 0x400) and a keyboard selection
+// (NIN_KEYSELECT, 0x401) as presses at those x: beyond the client area's
+// right edge at every scale up to 300 % (939 pixels; 470 at 150 %).
+static_assert(kClientWidth * 3 / 15 < NIN_SELECT);
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 static_assert(kShowYourselfMessage == WM_APP + 1);
@@ -70,6 +75,7 @@ struct Form1State {
   HWND frame = nullptr;
   HWND focusBeforeDeactivation = nullptr;
   bool timer1Enabled = false;  // the monitoring state
+  bool notify = false;         // /notify
   int dpi = USER_DEFAULT_SCREEN_DPI;
 };
 Form1State state;
@@ -135,9 +141,13 @@ void StopMonitoring() {
 }
 
 void Timer1_Timer() {
+  const unsigned announced = announcements.count;
+  const TickOutcome outcome = MonitorTick();
+  if (state.notify && announcements.count != announced)
+    NotifyFromTray(state.window.get(), announcements.last);
   // A game whose process refuses us cannot be watched: monitoring stops, as
   // a Begin that met it would have, with the same message.
-  if (MonitorTick() == TickOutcome::GameCannotBeOpened) {
+  if (outcome == TickOutcome::GameCannotBeOpened) {
     StopMonitoring();
     ShowFailure(kNoGame);
   }
@@ -306,6 +316,7 @@ void ApplyStartOptions(const StartOptions& options, int showCommand) {
   }
   if (options.flashJoin) tick(kChkFlashJoin);
   if (options.flashLeave) tick(kChkFlashLeave);
+  state.notify = options.notify;
   if (options.tray) {
     Form_Resize(form);  // created minimised and never shown: straight to the tray
   } else {

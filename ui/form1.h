@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "ui/command_line.h"
 
 namespace harkwell::ui::form1 {
@@ -32,6 +34,8 @@ void Form_Unload(HWND form);
 void RestoreFromTray(HWND form);
 // The notification area was re-created (Explorer restarted): put our icon back.
 void TaskbarCreated(HWND form);
+// An announcement as a notification from the icon, while the window is in the tray.
+void NotifyFromTray(HWND form, const std::string& announcement);
 
 // keyboard.cpp: Tab in the designed order, and Enter on the focused button.
 // WM_NEXTDLGCTL: the next or previous control, or the one given.

@@ -1,5 +1,6 @@
 // Minimising hides the main window behind an icon in the notification area; a
-// left double-click on the icon brings it back.
+// left double-click on the icon, or choosing it by keyboard, brings it back.
+// With /notify the icon also tells each announcement as a notification.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -10,27 +11,32 @@
 #include "notify/title.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/texts.h"
 
 namespace harkwell::ui::form1 {
 namespace {
 
-// The first, single-byte form of the record. On 32-bit Windows it is the
-// 88-byte layout with its 64-byte tip; 64-bit Windows has wider handles and
-// so its own size for the same form.
-constexpr DWORD kTrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
+// The record's current form (Windows Vista and later), as version 4 of the
+// notification area's interface asks: the icon then reports a keyboard
+// selection on its own, and the record holds a notification.
+constexpr DWORD kTrayRecordSize = sizeof(NOTIFYICONDATAA);
 #ifndef _WIN64
-static_assert(kTrayRecordSize == 88);
+static_assert(kTrayRecordSize == 508);
 #endif
-// The first form ends with a 64-byte tip; later forms lengthen the field.
-constexpr size_t kTipSize = 64;
-static_assert(offsetof(NOTIFYICONDATAA, szTip) + kTipSize == kTrayRecordSize);
+constexpr UINT kTrayVersion = NOTIFYICON_VERSION_4;
+constexpr size_t kTipSize = sizeof(NOTIFYICONDATAA::szTip);
 
 constexpr UINT kTrayIconId = 1;
-constexpr UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-// The tray reports mouse events as WM_LBUTTONDOWN with the event's message
-// number in the low 16 bits of lParam, which reads as the x coordinate.
+// Version 4 shows the standard tip only when asked to.
+constexpr UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
+// The tray reports events as WM_LBUTTONDOWN with the event's number in the low
+// 16 bits of lParam, which reads as the x coordinate (version 4 puts the
+// icon's id in the high 16 bits, read as y and not looked at).
 constexpr UINT kTrayCallbackMessage = WM_LBUTTONDOWN;
 constexpr int kTrayDoubleClick = WM_LBUTTONDBLCLK;
+// Enter or Space on the icon, reached by keyboard. Neither it nor a single
+// click's NIN_SELECT can be a real press's x (form1.cpp checks the width).
+constexpr int kTrayKeySelect = NIN_KEYSELECT;
 
 // Zero until the first minimise; afterwards it names the icon added last.
 NOTIFYICONDATAA trayIconData;
@@ -42,6 +48,7 @@ void FillTrayIconData(HWND form) {
   trayIconData.uFlags = kTrayFlags;
   trayIconData.uCallbackMessage = kTrayCallbackMessage;
   trayIconData.hIcon = reinterpret_cast<HICON>(GetClassLongPtrA(form, GCLP_HICONSM));
+  trayIconData.uVersion = kTrayVersion;
   // The caption, its NUL, and blanks up to the end of the field.
   char caption[kTipSize] = {};
   GetWindowTextA(form, caption, sizeof(caption));
@@ -50,10 +57,27 @@ void FillTrayIconData(HWND form) {
 }
 
 // Hidden without an icon, the window could never be reached again. An icon
-// already there (added as the window was created minimised) will do.
+// already there (added as the window was created minimised) will do. An icon
+// added anew starts at the first version, so the version follows each add.
 void AddIconOrShowWindow(HWND form) {
   if (!Shell_NotifyIconA(NIM_ADD, &trayIconData) && !Shell_NotifyIconA(NIM_MODIFY, &trayIconData))
-    RestoreFromTray(form);
+    return RestoreFromTray(form);
+  Shell_NotifyIconA(NIM_SETVERSION, &trayIconData);
+}
+
+bool InTray(HWND form) { return IsIconic(form) && !IsWindowVisible(form); }
+
+// As many whole characters of `text` as fit before the field's NUL. The text
+// is read in the ANSI code page, as SetWindowTextA reads the game's title.
+template <size_t size>
+void CopyWholeCharacters(char (&field)[size], const char* text) {
+  const char* end = text;
+  for (const char* next = CharNextA(end); next != end && static_cast<size_t>(next - text) < size;
+       next = CharNextA(end)) {
+    end = next;
+  }
+  std::memcpy(field, text, static_cast<size_t>(end - text));
+  field[end - text] = '\0';
 }
 
 }  // namespace
@@ -75,7 +99,22 @@ void Form_Resize(HWND form) {
 }
 
 void Form_MouseDown(HWND form, int /*button*/, int /*shift*/, int x, int /*y*/) {
-  if (x == kTrayDoubleClick) RestoreFromTray(form);
+  if (x == kTrayDoubleClick || x == kTrayKeySelect) RestoreFromTray(form);
+}
+
+void NotifyFromTray(HWND form, const std::string& announcement) {
+  if (!InTray(form)) return;
+  NOTIFYICONDATAA notice{};
+  notice.cbSize = kTrayRecordSize;
+  notice.hWnd = form;
+  notice.uID = kTrayIconId;
+  notice.uFlags = NIF_INFO;
+  CopyWholeCharacters(notice.szInfo, announcement.c_str());
+  CopyWholeCharacters(notice.szInfoTitle, kApplicationTitle);
+  // Harkwell's own sounds are the only ones. Quiet time is not respected: the
+  // user asked for these, and one sent then would be dropped, not held back.
+  notice.dwInfoFlags = NIIF_NONE | NIIF_NOSOUND;
+  Shell_NotifyIconA(NIM_MODIFY, &notice);
 }
 
 void Form_Unload(HWND /*form*/) {
@@ -89,7 +128,7 @@ void Form_Unload(HWND /*form*/) {
 
 void TaskbarCreated(HWND form) {
   // Only while hidden in the tray: the new notification area has lost our icon.
-  if (IsIconic(form) && !IsWindowVisible(form)) AddIconOrShowWindow(form);
+  if (InTray(form)) AddIconOrShowWindow(form);
 }
 
 }  // namespace harkwell::ui::form1

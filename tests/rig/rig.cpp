@@ -295,8 +295,8 @@ bool Harkwell::ToTray(std::chrono::milliseconds timeout) const {
   return WaitFor([&] { return !IsWindowVisible(form1_) && TrayIconExists(form1_); }, timeout);
 }
 
-bool Harkwell::FromTray(std::chrono::milliseconds timeout) const {
-  PostMessageA(form1_, WM_LBUTTONDOWN, 1, WM_LBUTTONDBLCLK);  // the icon's report of a double-click
+bool Harkwell::FromTray(std::chrono::milliseconds timeout, LPARAM report) const {
+  PostMessageA(form1_, WM_LBUTTONDOWN, 1, report);  // the icon's report, as its callback message
   return WaitFor([&] { return IsWindowVisible(form1_) && !TrayIconExists(form1_); }, timeout);
 }
 

@@ -127,10 +127,10 @@ class Harkwell {
   void Click(int id) const;
   void SetChecked(int id, bool ticked) const;
   bool IsTicked(int id) const;
-  // Minimises the main window into the tray, or double-clicks its icon, and
+  // Minimises the main window into the tray, or double-clicks its icon (or `report`s), and
   // waits for the window to hide and the icon to show, or the other way round.
   bool ToTray(std::chrono::milliseconds timeout = 10s) const;
-  bool FromTray(std::chrono::milliseconds timeout = 10s) const;
+  bool FromTray(std::chrono::milliseconds timeout = 10s, LPARAM report = WM_LBUTTONDBLCLK) const;
   // Returns once every message posted to Harkwell before it has been handled.
   bool Flush() const;
 

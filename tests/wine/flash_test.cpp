@@ -35,6 +35,7 @@ BOOL trayAnswer = TRUE;
 const char* failingClass = "";  // no window of this class can be made
 bool refuseProcesses = false, windows7 = false, ownWinmm = false;
 std::vector<DWORD> trayCalls;
+std::vector<NOTIFYICONDATAA> trayRecords;  // one a call, as given
 std::vector<std::string> boxes;
 std::vector<std::pair<std::wstring, DWORD>> loads;
 HWND endless = nullptr;  // the one window of every search
@@ -43,8 +44,8 @@ HWND endless = nullptr;  // the one window of every search
   reinterpret_cast<decltype(&StandIn##name)>( \
       reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(dll), #name)))
 
-BOOL WINAPI StandInShell_NotifyIconA(DWORD message, PNOTIFYICONDATAA) {
-  return trayCalls.push_back(message), trayAnswer;
+BOOL WINAPI StandInShell_NotifyIconA(DWORD message, PNOTIFYICONDATAA record) {
+  return trayCalls.push_back(message), trayRecords.push_back(*record), trayAnswer;
 }
 int WINAPI StandInMessageBoxA(HWND, LPCSTR text, LPCSTR, UINT) { return boxes.emplace_back(text), IDOK; }
 HANDLE WINAPI StandInOpenProcess(DWORD access, BOOL inherit, DWORD id) {
@@ -126,12 +127,14 @@ TEST(Flash, EachFlashBoxFlashesTheGameWindowFiveTimesForItsOwnKindOnly) {
   DestroyWindow(form);
 }
 
-// Harkwell's main window made afresh in this program, and shown.
-HWND ShownMainWindow() {
+// Harkwell's main window made afresh in this program (the last one gone), shown or in the tray.
+HWND ShownMainWindow(bool minimised = false) {
+  DestroyWindow(ui::form1::Window());
   UnregisterClassA(ui::kForm1Class, GetModuleHandleA(nullptr));
   ui::form2::Register(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI);
-  const HWND form = ui::form1::Create(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI, false);
-  ShowWindow(form, SW_SHOW);
+  const HWND form = ui::form1::Create(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI, minimised);
+  ShowWindow(form, minimised ? SW_HIDE : SW_SHOW);
+  trayCalls.clear(), trayRecords.clear();
   return form;
 }
 void Send(HWND window, UINT message, WPARAM wParam = 0) { SendMessageA(window, message, wParam, 0); }
@@ -141,7 +144,6 @@ std::string Caption(int id) { return WindowText(ui::form1::Control(id)); }
 TEST(Refused, TheWindowsStayWithinReachWithoutATrayIconAnAboutWindowOrAFocusedControl) {
   const HWND form = ShownMainWindow();
   trayAnswer = FALSE;  // hidden without an icon, the window could never be reached again
-  trayCalls.clear();
   ShowWindow(form, SW_MINIMIZE);
   trayAnswer = TRUE;
   EXPECT_EQ(trayCalls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE}));
@@ -187,7 +189,31 @@ TEST(Refused, TheWindowsStayWithinReachWithoutATrayIconAnAboutWindowOrAFocusedCo
 
   // A second main window: its class is taken.
   EXPECT_EQ(ui::form1::Create(GetModuleHandleA(nullptr), USER_DEFAULT_SCREEN_DPI, false), nullptr);
-  DestroyWindow(form);
+}
+
+TEST(Tray, VersionFourFollowsEachAddAndWithNotifyEachAnnouncementInTheTrayIsOneSilentNotification) {
+  Game game;
+  ASSERT_TRUE(game.Start());
+  ShownMainWindow(true);
+  ui::StartOptions options;
+  options.wait = options.tray = true;
+  ui::form1::ApplyStartOptions(options, SW_SHOW);  // first without /notify
+  ASSERT_TRUE(game.Command("join 1 Jazz") && game.WaitForTitle("Jazz has joined"));
+  options.notify = true, options.wait = options.tray = false;
+  ui::form1::ApplyStartOptions(options, SW_HIDE);  // the window stays in the tray
+  const std::string name(300, 'a');                // longer than a notification holds
+  ASSERT_TRUE(game.Command("join 2 " + name) && game.WaitForTitle(name + " has joined"));
+  game.Stop();  // the game's end is announced too
+  ASSERT_TRUE(WaitFor([&] { return std::count(trayCalls.begin(), trayCalls.end(), NIM_MODIFY) == 2; }));
+  std::string notices;
+  for (std::size_t i = 1; i < trayCalls.size(); ++i)  // each add followed by version 4
+    if (trayCalls[i - 1] == NIM_ADD)
+      EXPECT_TRUE(trayCalls[i] == NIM_SETVERSION && trayRecords[i].uVersion == 4);
+    else if (trayRecords[i].uFlags == NIF_INFO)
+      notices += trayRecords[i].szInfo + std::string("|") + trayRecords[i].szInfoTitle +
+                 std::to_string(trayRecords[i].dwInfoFlags) + "\n";
+  EXPECT_EQ(notices, (name + " has joined").substr(0, 255) + "|Harkwell16\n" +
+                         ("Jazz has left, " + name + " has left").substr(0, 255) + "|Harkwell16\n");
 }
 
 // winmm loads once a program (below, as a Windows 7's without its functions): a program of its own.
@@ -253,7 +279,6 @@ TEST(Refused, AGameThatCannotBeOpenedOrNoWinmmGetsItsMessageAndAnotherProgramsGa
   endless = game.Window();  // a list of the class's windows that never ends: the search does
   EXPECT_EQ(platform::FindProcessWindow(kGameWindowClass, self), 0u);
   endless = nullptr;
-  DestroyWindow(form);
 }
 
 }  // namespace

@@ -276,7 +276,7 @@ TEST_F(Window, AboutLinksShowAHandOpenTheirTargetsAndTabKeepsTheFocusOnClose) {
   EXPECT_EQ(FocusOf(app), GetDlgItem(about, ui::kCommand1));
 }
 
-TEST_F(Window, TrayIconOnlyALeftDoubleClickBringsTheWindowBackANewTrayGetsItAndExitRemovesIt) {
+TEST_F(Window, TrayIconOnlyADoubleClickOrTheKeyboardBringsTheWindowBackANewTrayGetsItAndExitRemovesIt) {
   EXPECT_FALSE(TrayIconExists(app.Form1()));
   // A new notification area while the window shows: no icon for it.
   const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
@@ -286,9 +286,9 @@ TEST_F(Window, TrayIconOnlyALeftDoubleClickBringsTheWindowBackANewTrayGetsItAndE
   ASSERT_TRUE(app.ToTray());  // the window hides before the icon is added
   EXPECT_TRUE(IsIconic(app.Form1()));
 
-  // Single left clicks, left button releases and right-button reports are ignored.
-  for (LPARAM report :
-       {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_MOUSEMOVE}) {
+  // Single left clicks (NIN_SELECT too), left button releases and right-button reports are ignored.
+  for (LPARAM report : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK,
+                        WM_MOUSEMOVE, WM_CONTEXTMENU, NIN_SELECT}) {
     PostMessageA(app.Form1(), WM_LBUTTONDOWN, 1, report);
   }
   ASSERT_TRUE(app.Flush());
@@ -311,7 +311,7 @@ TEST_F(Window, TrayIconOnlyALeftDoubleClickBringsTheWindowBackANewTrayGetsItAndE
 
   // Every minimise adds the icon anew, and an exit from the tray leaves none behind.
   ASSERT_TRUE(app.ToTray());
-  ASSERT_TRUE(app.FromTray());
+  ASSERT_TRUE(app.FromTray(10s, MAKELPARAM(NIN_KEYSELECT, expected::kTrayIconId)));  // Enter, by keyboard
   ASSERT_TRUE(app.ToTray());
   HWND form1 = app.Form1();
   ASSERT_TRUE(app.Exit());

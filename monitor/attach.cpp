@@ -42,7 +42,7 @@ Candidate FindGame(Candidate& refused) {
       platform::CloseProcessHandle(process);
       continue;
     }
-    if (best.process != 0) platform::CloseProcessHandle(best.process);
+    platform::CloseProcessHandle(best.process);  // none yet: 0, which closes nothing
     best = {window, processId, process, marker, likeness};
     if (likeness == Likeness::KnownMarkerAndGameTitle) break;
   }

@@ -12,7 +12,7 @@ TEST_F(AttachTest, FailsWhenNoGameRunsOrItsProcessCannotBeOpened) {
   gameAttachment.layoutIndex = 1;
   EXPECT_FALSE(Attach());
   EXPECT_EQ(gameAttachment.gameWindow, 0u);
-  EXPECT_EQ(gameAttachment.gameProcessId, 0u);
+  EXPECT_TRUE(gameAttachment.gameProcessId == 0 && WhyNotAttached() == AttachFailure::NoGame);
   EXPECT_EQ(gameAttachment.gameProcess, 0u);
   EXPECT_EQ(gameAttachment.layoutIndex, 1);  // only a success sets it
 

@@ -27,16 +27,27 @@ extern GameAttachment gameAttachment;
 // (PROCESS_QUERY_LIMITED_INFORMATION) and wait for it to end (SYNCHRONIZE).
 inline constexpr std::uint32_t kGameProcessAccess = 0x0010 | 0x1000 | 0x00100000;
 
-// Finds the game window, opens its process and probes the build. On failure
-// gameProcess is 0 and layoutIndex keeps its earlier value; gameProcessId is
-// not 0 when the game's window was found but its process could not be
-// opened. A game process other than the one the kept roster came from
-// starts from an empty roster.
+// Finds the game's window among the windows of its class, opens its process
+// and learns the build from its marker. Other old programs use the class too,
+// and may share a marker: the game is, in this order, a window with a known
+// marker titled as the game, one with a known marker (its title may still
+// hold an announcement), one titled as the game with an unknown marker (read
+// with layout 0); no other window is ever taken. On failure gameProcess is 0
+// and layoutIndex keeps its earlier value; gameProcessId is not 0 when a
+// window titled as the game was found but its process could not be opened. A
+// game process other than the one the kept roster came from starts from an
+// empty roster.
 bool Attach();
 // Closes gameProcess; every field keeps its value.
 void Detach();
-// The layout index for the build marker byte; unknown builds use layout 0.
-std::uint8_t ProbeGameLayout(platform::ProcessHandle gameProcess);
+
+enum class AttachFailure : std::uint8_t {
+  NoGame,
+  GameRunsAsAdministrator,  // and Harkwell does not: Windows keeps the game from it
+  GameRefusesAccess,        // for another reason
+};
+// Why the last Attach failed, for the message the user sees.
+AttachFailure WhyNotAttached();
 
 // Whether the attached game's process has ended. A failed read is no sign of
 // it: only the process itself says so.

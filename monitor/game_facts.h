@@ -55,6 +55,15 @@ static_assert(LayoutsAgree(kGameLayouts),
 // Where the marker is read.
 inline constexpr std::uint32_t kBuildMarkerAddress = 0x40003C;
 
+// Whether the marker is a known build's. Other old programs may share one,
+// so a marker alone does not make a window the game's.
+constexpr bool IsKnownMarker(std::uint8_t marker) {
+  for (const GameLayout& layout : kGameLayouts) {
+    if (layout.marker == marker) return true;
+  }
+  return false;
+}
+
 // The layout index for a build marker: its row, or 0 for a build not known.
 constexpr std::uint8_t LayoutForMarker(std::uint8_t marker) {
   for (std::size_t row = 0; row < kGameLayouts.size(); ++row) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace harkwell::platform {
 
@@ -13,8 +14,13 @@ namespace harkwell::platform {
 using WindowHandle = std::uint32_t;
 using ProcessHandle = std::uint32_t;
 
-// FindWindowA(className, NULL): a top-level window of that class, or 0.
-WindowHandle FindTopLevelWindow(const char* className);
+// The top-level windows of that class, front to back; at most a bound far
+// above what a desktop holds.
+std::vector<WindowHandle> TopLevelWindows(const char* className);
+
+// GetWindowTextA of another program's window, which asks nothing of that
+// program, so it cannot be held up by it; empty when there is none.
+std::string WindowTitle(WindowHandle window);
 
 // GetWindowThreadProcessId: the id of the process owning `window`, or 0.
 std::uint32_t WindowProcessId(WindowHandle window);
@@ -37,6 +43,13 @@ bool ProcessHasEnded(ProcessHandle process);
 
 // When the process started, in the system's 100 ns units; 0 when unknown.
 std::uint64_t ProcessStartTime(ProcessHandle process);
+
+// Whether the token of this process says it runs elevated; false when that
+// cannot be told.
+bool ThisProcessElevated();
+// Whether the token of that process says it runs elevated; nullopt when that
+// cannot be told, as a process run as administrator may keep its token from us.
+std::optional<bool> ProcessElevated(std::uint32_t processId);
 
 // ReadProcessMemory of exactly one byte. Returns whether the byte was read;
 // `value` is left untouched when it was not.

@@ -10,6 +10,16 @@ platform::ProcessHandle nextHandle = 0x100;
 // Which process each handle was opened on, by start time, so a handle
 // outlives its process.
 std::unordered_map<platform::ProcessHandle, std::uint64_t> handleProcess;
+// Handles on other programs, by their place in game.others.
+std::unordered_map<platform::ProcessHandle, std::size_t> handleOther;
+
+template <typename Field>
+OtherProgram* OtherWith(Field OtherProgram::*field, Field value) {
+  for (OtherProgram& other : game.others) {
+    if (other.*field == value) return &other;
+  }
+  return nullptr;
+}
 
 bool OnRunningGame(platform::ProcessHandle process) {
   const auto owner = handleProcess.find(process);
@@ -26,6 +36,11 @@ bool InRange(const std::vector<AddressRange>& ranges, std::uint32_t address) {
 SimulatedGame& Game() { return game; }
 
 bool ReadFromGame(platform::ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
+  if (const auto other = handleOther.find(process); other != handleOther.end()) {
+    value = address == kBuildMarkerAddress ? game.others[other->second].marker : 0;
+    return true;
+  }
+  ++game.reads;
   if (game.readsBeforeExit == 0) EndProcess();
   if (game.readsBeforeExit > 0) --game.readsBeforeExit;
   const bool ok =
@@ -38,6 +53,7 @@ bool ReadFromGame(platform::ProcessHandle process, std::uint32_t address, std::u
 void ResetGame() {
   game = SimulatedGame{};
   handleProcess.clear();
+  handleOther.clear();
   nextHandle = 0x100;
 }
 
@@ -81,19 +97,35 @@ namespace harkwell::platform {
 
 using simulated::Game;
 
-WindowHandle FindTopLevelWindow(const char* className) {
+std::vector<WindowHandle> TopLevelWindows(const char* className) {
   const auto& game = Game();
-  return game.running && game.windowClass == className ? game.window : 0;
+  std::vector<WindowHandle> windows;
+  for (const auto& other : game.others) {
+    if (other.windowClass == className) windows.push_back(other.window);
+  }
+  if (game.running && game.windowClass == className) windows.push_back(game.window);
+  return windows;
+}
+
+std::string WindowTitle(WindowHandle window) {
+  const auto& game = Game();
+  if (game.running && window == game.window) return game.title;
+  const auto* other = simulated::OtherWith(&simulated::OtherProgram::window, window);
+  return other != nullptr ? other->title : "";
 }
 
 std::uint32_t WindowProcessId(WindowHandle window) {
   const auto& game = Game();
-  return game.running && window == game.window ? game.processId : 0;
+  if (game.running && window == game.window) return game.processId;
+  const auto* other = simulated::OtherWith(&simulated::OtherProgram::window, window);
+  return other != nullptr ? other->processId : 0;
 }
 
 WindowHandle FindProcessWindow(const char* className, std::uint32_t processId) {
-  const WindowHandle window = FindTopLevelWindow(className);
-  return window != 0 && WindowProcessId(window) == processId ? window : 0;
+  for (const WindowHandle window : TopLevelWindows(className)) {
+    if (WindowProcessId(window) == processId) return window;
+  }
+  return 0;
 }
 
 bool IsProcessWindow(WindowHandle window, const char* className, std::uint32_t processId) {
@@ -102,10 +134,17 @@ bool IsProcessWindow(WindowHandle window, const char* className, std::uint32_t p
 
 ProcessHandle OpenProcessHandle(std::uint32_t access, bool, std::uint32_t processId) {
   auto& game = Game();
-  if (!game.running || !game.processOpenable || processId != game.processId || access == 0) return 0;
+  const auto* other = simulated::OtherWith(&simulated::OtherProgram::processId, processId);
+  const bool opens = other != nullptr ? other->openable
+                                      : game.running && game.processOpenable && processId == game.processId;
+  if (!opens || access == 0) return 0;
   const ProcessHandle handle = simulated::nextHandle;
   simulated::nextHandle += 4;
-  simulated::handleProcess[handle] = game.startTime;
+  if (other != nullptr) {
+    simulated::handleOther[handle] = static_cast<std::size_t>(other - game.others.data());
+  } else {
+    simulated::handleProcess[handle] = game.startTime;
+  }
   game.openHandles.push_back(handle);
   return handle;
 }
@@ -115,6 +154,14 @@ void CloseProcessHandle(ProcessHandle process) {
   ++game.closeCalls;
   std::erase(game.openHandles, process);
   simulated::handleProcess.erase(process);
+  simulated::handleOther.erase(process);
+}
+
+bool ThisProcessElevated() { return Game().selfElevated; }
+
+std::optional<bool> ProcessElevated(std::uint32_t processId) {
+  const auto& game = Game();
+  return game.running && processId == game.processId ? game.elevated : std::nullopt;
 }
 
 bool ProcessHasEnded(ProcessHandle process) {
@@ -128,8 +175,8 @@ std::uint64_t ProcessStartTime(ProcessHandle process) {
 
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {
   auto& game = Game();
-  ++game.reads;
   if (!game.flatMemory.empty()) {
+    ++game.reads;
     const std::uint32_t offset = address - game.flatBase;
     if (offset >= game.flatMemory.size()) return false;
     value = game.flatMemory[offset];
@@ -141,6 +188,10 @@ bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t&
 bool SetWindowTitle(WindowHandle window, const char* title) {
   auto& game = Game();
   if (game.recordTitles) game.titlesSet.push_back(title);
+  if (auto* other = simulated::OtherWith(&simulated::OtherProgram::window, window)) {
+    other->title = title;
+    return true;
+  }
   if (!game.running || window != game.window) return false;
   if (game.titleWritesToMiss > 0) {
     --game.titleWritesToMiss;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,6 +31,17 @@ struct SoundCall {
   std::uint32_t flags;
 };
 
+// Another program with a top-level window, in front of the game's. Its memory
+// holds nothing but its marker.
+struct OtherProgram {
+  platform::WindowHandle window = 0x20010;
+  std::string windowClass = kGameWindowClass;
+  std::uint32_t processId = 0x3A0;
+  std::string title = "Some Other Game";
+  std::uint8_t marker = 0x80;
+  bool openable = true;
+};
+
 inline constexpr std::uint32_t kPageSize = 4096;
 using Page = std::array<std::uint8_t, kPageSize>;
 
@@ -43,6 +55,10 @@ struct SimulatedGame {
   bool running = true;
   bool processOpenable = true;
   std::string title = kGameTitle;
+  // What the tokens say: the game's (nullopt: it cannot be read) and our own.
+  std::optional<bool> elevated = false;
+  bool selfElevated = false;
+  std::vector<OtherProgram> others;
 
   // Sparse memory: pages appear when written; unwritten readable bytes read 0.
   std::unordered_map<std::uint32_t, std::unique_ptr<Page>> pages;
@@ -59,7 +75,7 @@ struct SimulatedGame {
   std::uint32_t flatBase = 0;
 
   // What the program did.
-  long reads = 0;
+  long reads = 0;         // of the game's memory
   bool logReads = false;  // every read into readLog, for checks that follow a tick's reads
   std::vector<ReadRecord> readLog;
   bool recordTitles = true;            // off for long runs that need no history

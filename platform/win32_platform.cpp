@@ -111,6 +111,19 @@ SoundBuffers& PlayingSounds() {
 // that stops answering holds it up for at most 200 ms of its 250.
 constexpr UINT kTitleWriteTimeoutMs = 100;
 
+// Searches of a class's windows are bounded: a desktop holds far fewer.
+constexpr std::size_t kMostWindowsOfAClass = 4096;
+
+std::optional<bool> TokenElevated(HANDLE process) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return std::nullopt;
+  const OwnedHandle owned(token);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) return std::nullopt;
+  return elevation.TokenIsElevated != 0;
+}
+
 }  // namespace
 
 std::optional<std::string> ToAnsiExactly(const std::wstring& path, std::uint32_t codePage) {
@@ -131,7 +144,20 @@ std::optional<std::string> ToAnsiExactly(const std::wstring& path, std::uint32_t
   return ansi;
 }
 
-WindowHandle FindTopLevelWindow(const char* className) { return FromHandle(FindWindowA(className, nullptr)); }
+std::vector<WindowHandle> TopLevelWindows(const char* className) {
+  std::vector<WindowHandle> windows;
+  HWND window = nullptr;
+  while (windows.size() < kMostWindowsOfAClass &&
+         (window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr)
+    windows.push_back(FromHandle(window));
+  return windows;
+}
+
+std::string WindowTitle(WindowHandle window) {
+  char title[256] = {};
+  const int length = GetWindowTextA(ToHwnd(window), title, sizeof title);
+  return std::string(title, static_cast<std::size_t>(std::max(length, 0)));
+}
 
 std::uint32_t WindowProcessId(WindowHandle window) {
   DWORD processId = 0;
@@ -140,10 +166,8 @@ std::uint32_t WindowProcessId(WindowHandle window) {
 }
 
 WindowHandle FindProcessWindow(const char* className, std::uint32_t processId) {
-  // Bounded: a desktop holds far fewer windows of one class than this.
-  constexpr int kMostWindowsOfAClass = 4096;
   HWND window = nullptr;
-  for (int seen = 0; seen < kMostWindowsOfAClass; ++seen) {
+  for (std::size_t seen = 0; seen < kMostWindowsOfAClass; ++seen) {
     window = FindWindowExA(nullptr, window, className, nullptr);
     if (window == nullptr) return 0;
     const WindowHandle handle = FromHandle(window);
@@ -175,6 +199,13 @@ std::uint64_t ProcessStartTime(ProcessHandle process) {
   FILETIME created{}, exited{}, kernel{}, user{};
   if (!GetProcessTimes(ToHandle(process), &created, &exited, &kernel, &user)) return 0;
   return std::uint64_t{created.dwHighDateTime} << 32 | created.dwLowDateTime;
+}
+
+bool ThisProcessElevated() { return TokenElevated(GetCurrentProcess()).value_or(false); }
+
+std::optional<bool> ProcessElevated(std::uint32_t processId) {
+  const OwnedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  return process ? TokenElevated(process.get()) : std::nullopt;
 }
 
 bool ReadProcessByte(ProcessHandle process, std::uint32_t address, std::uint8_t& value) {

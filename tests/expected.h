@@ -19,6 +19,10 @@ inline constexpr char kNoJoinSound[] =
 inline constexpr char kNoLeaveSound[] =
     "You have chosen to play a sound when someone leaves, but you have not selected a sound to play.";
 inline constexpr char kNoGame[] = "This program requires JJ2 to be running.";
+inline constexpr char kGameAsAdministrator[] =
+    "JJ2 is running as administrator, so Harkwell cannot read it. Start Harkwell as administrator too, or "
+    "start JJ2 normally.";
+inline constexpr char kGameNotReadable[] = "JJ2 is running, but Windows does not let Harkwell read it.";
 inline constexpr unsigned kTrayIconId = 1;
 
 // The known game builds: the marker byte at 0x40003C and slot 1's name and

@@ -140,6 +140,19 @@ void StopMonitoring() {
   SetWindowTextA(Control(kCmdBegin), kBeginCaption);
 }
 
+// Why attaching failed, in the user's words.
+const char* NoGameText() {
+  switch (WhyNotAttached()) {
+    case AttachFailure::GameRunsAsAdministrator:
+      return kGameAsAdministrator;
+    case AttachFailure::GameRefusesAccess:
+      return kGameNotReadable;
+    case AttachFailure::NoGame:
+      break;
+  }
+  return kNoGame;
+}
+
 void Timer1_Timer() {
   const unsigned announced = announcements.count;
   const TickOutcome outcome = MonitorTick();
@@ -149,7 +162,7 @@ void Timer1_Timer() {
   // a Begin that met it would have, with the same message.
   if (outcome == TickOutcome::GameCannotBeOpened) {
     StopMonitoring();
-    ShowFailure(kNoGame);
+    ShowFailure(NoGameText());
   }
 }
 
@@ -167,7 +180,7 @@ void BeginMonitoring(bool waitForGame) {
   alertSettings.flashJoin = CheckValue(kChkFlashJoin);
   alertSettings.flashLeave = CheckValue(kChkFlashLeave);
 
-  if (!Attach() && !(waitForGame && gameAttachment.gameProcessId == 0)) return ShowFailure(kNoGame);
+  if (!Attach() && !(waitForGame && gameAttachment.gameProcessId == 0)) return ShowFailure(NoGameText());
 
   SetWindowTextA(Control(kCmdBegin), kStopCaption);
   SetTimer(state.window.get(), kTimer1, kTimer1Interval, nullptr);
@@ -233,6 +246,10 @@ LRESULT CALLBACK WindowProc(HWND form, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CREATE:
       state.window.reset(form);  // the controls are looked up through it from here on
       CreateControls(form);
+      // Run as administrator, Harkwell still hears a second start and a
+      // restarted Explorer, which run with less privilege.
+      for (const UINT allowed : {kShowYourselfMessage, taskbarCreated})
+        ChangeWindowMessageFilterEx(form, allowed, MSGFLT_ALLOW, nullptr);
       return 0;
     case WM_COMMAND:
       OnCommand(wParam);

@@ -22,8 +22,8 @@ namespace {
 
 // A second start brings the running Harkwell to the front, out of the tray
 // if it is there. That one may still be making its window: wait for it a
-// little, and end either way.
-void ShowRunningHarkwell() {
+// little. Returns whether it was found.
+bool ShowRunningHarkwell() {
   constexpr int kLooks = 50;
   constexpr DWORD kLookIntervalMs = 100;
   for (int look = 0; look < kLooks; ++look) {
@@ -33,10 +33,11 @@ void ShowRunningHarkwell() {
       // Ours is the foreground program now; it lets the running one take over.
       AllowSetForegroundWindow(process);
       PostMessageA(running, harkwell::ui::kShowYourselfMessage, 0, 0);
-      return;
+      return true;
     }
     Sleep(kLookIntervalMs);
   }
+  return false;
 }
 
 }  // namespace
@@ -48,17 +49,20 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
   harkwell::platform::LoadSystemDllsFromSystem32Only();
   using harkwell::ui::StartKind;
   harkwell::ui::CommandLine commandLine = harkwell::ui::ReadCommandLine();
-  // Held until Harkwell ends. Only "already exists" means a second start: a
-  // mutex that cannot be made at all must not keep Harkwell from running.
+  // Held until Harkwell ends. "Already exists" means a second start, and so
+  // may "access denied": the running one is elevated and this one is not.
+  // Any other mutex that cannot be made must not keep Harkwell from running.
+  const bool usage = commandLine.kind == StartKind::kShowUsage;
   const harkwell::platform::OwnedHandle instance(
-      commandLine.kind == StartKind::kShowUsage ? nullptr
-                                                : CreateMutexW(nullptr, FALSE, harkwell::ui::kInstanceMutex));
-  if (instance && GetLastError() == ERROR_ALREADY_EXISTS) {
+      usage ? nullptr : CreateMutexW(nullptr, FALSE, harkwell::ui::kInstanceMutex));
+  const DWORD mutexError = usage ? ERROR_SUCCESS : GetLastError();
+  if (instance && mutexError == ERROR_ALREADY_EXISTS) {
     ShowRunningHarkwell();
     return 0;
   }
+  // Not found: someone else holds a mutex of that name.
+  if (!instance && mutexError == ERROR_ACCESS_DENIED && ShowRunningHarkwell()) return 0;
   if (commandLine.kind != StartKind::kRun) {
-    const bool usage = commandLine.kind == StartKind::kShowUsage;
     const std::wstring title(std::begin(harkwell::ui::kApplicationTitle),
                              std::end(harkwell::ui::kApplicationTitle) - 1);
     MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(commandLine.message.c_str()), title.c_str(),

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
   gameAttachment.gameProcess = 0;
   const double waitingMicroseconds = MicrosecondsPerCall(200, MonitorTick);
   const double searchMicroseconds =
-      MicrosecondsPerCall(200, [] { platform::FindTopLevelWindow(kGameWindowClass); });
+      MicrosecondsPerCall(200, [] { platform::TopLevelWindows(kGameWindowClass); });
   std::printf("waiting for a game: %.1f us per tick, %.1f us per window search\n", waitingMicroseconds,
               searchMicroseconds);
   json = "{\"shapes\": " + json + "], \"waiting_us_per_tick\": " + std::to_string(waitingMicroseconds) +

@@ -12,20 +12,38 @@ TEST_F(AttachTest, FailsWhenNoGameRunsOrItsProcessCannotBeOpened) {
   gameAttachment.layoutIndex = 1;
   EXPECT_FALSE(Attach());
   EXPECT_EQ(gameAttachment.gameWindow, 0u);
-  EXPECT_EQ(gameAttachment.gameProcessId, 0u);
+  EXPECT_TRUE(gameAttachment.gameProcessId == 0 && WhyNotAttached() == AttachFailure::NoGame);
   EXPECT_EQ(gameAttachment.gameProcess, 0u);
   EXPECT_EQ(gameAttachment.layoutIndex, 1);  // only a success sets it
 
-  simulated::ResetGame();
-  game().processOpenable = false;
-  EXPECT_FALSE(Attach());
-  EXPECT_EQ(gameAttachment.gameWindow, game().window);
-  EXPECT_EQ(gameAttachment.gameProcessId, game().processId);
-  EXPECT_EQ(gameAttachment.gameProcess, 0u);
+  // A process that refuses us: {Harkwell elevated, what the game's token says} and what the user is told.
+  using enum AttachFailure;
+  for (const auto& [self, token, why] : {std::tuple{false, std::optional<bool>{}, GameRunsAsAdministrator},
+                                         {false, false, GameRefusesAccess},
+                                         {true, true, GameRefusesAccess}}) {
+    simulated::ResetGame();
+    std::tie(game().processOpenable, game().selfElevated, game().elevated) = std::tuple(false, self, token);
+    EXPECT_FALSE(Attach());
+    EXPECT_EQ(WhyNotAttached(), why) << self;
+  }
 
   simulated::ResetGame();
   game().windowClass = "SomethingElse";  // a window of another class is not the game
   EXPECT_FALSE(Attach());
+
+  // Another program's window of the class in front of the game's: {its title and marker; the game's title}.
+  // The game is taken, and only its handle kept.
+  for (const auto& [title, marker, gameTitle] :
+       {std::tuple<std::string, std::uint8_t, std::string>{"Some Other Game", 0xC0, kGameTitle},
+        {kGameTitle, 0x80, "Jazz has joined"}}) {
+    simulated::ResetGame();
+    game().others = {{.title = title, .marker = marker}};
+    game().title = gameTitle;
+    SetMarker(0xE8);
+    EXPECT_TRUE(Attach()) << title;
+    EXPECT_EQ(gameAttachment.gameWindow, game().window);
+    EXPECT_EQ(game().openHandles.size(), 1u);
+  }
 }
 
 TEST_F(AttachTest, BuildMarkerSelectsTheLayout) {

@@ -3,6 +3,7 @@
 // bad arguments named in a box before a plain start.
 #include <windows.h>
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -66,22 +67,30 @@ TEST_F(StartOptions, TrayAndBeginMonitorUnseenUntilTheIconIsDoubleClicked) {
 }
 
 TEST_F(StartOptions, WaitWatchesAGameStartedLaterAndASecondStartOnlyShowsTheFirst) {
+  Game stranger;  // another program's window of the game's class, in front of it: left alone
+  ASSERT_TRUE(stranger.Start("--marker 0x80 --title \"Some Other Game\""));
   ASSERT_TRUE(app.Launch(L"/tray /wait"));
   ASSERT_TRUE(app.WaitForMain(false));
   EXPECT_TRUE(WaitFor([&] { return app.Caption(ui::kCmdBegin) == expected::kStopCaption; }));
   const std::wstring folder = TempFolder(L"harkwell-options");
   WriteFile(folder + L"player.txt", "0 join 4 Jazz\n");
   ASSERT_TRUE(game.Start("--scenario \"" + Utf8(folder + L"player.txt") + "\""));
-  EXPECT_TRUE(game.WaitForTitle("Jazz has joined"));
+  EXPECT_TRUE(game.WaitForTitle("Jazz has joined") && stranger.TitleWrites() == 0);
   EXPECT_EQ(FindProcessWindow(app.ProcessId(), "#32770", expected::kTitle), nullptr);
 
-  // A shortcut started while it runs: the running one comes out of the tray,
-  // the new one ends at once, with no box and none of its options applied.
+  // A shortcut started while it runs, then beside one run as administrator, whose mutex it may not open: the
+  // running one comes out of the tray, the new one ends at once, with no box and none of its options applied.
   const std::wstring exe = L"\"" + Wide(ProgramDirectory()) + L"Harkwell.exe\" ";
   Process second;
-  ASSERT_TRUE(second.Start(exe + L"/flashjoin /bogus"));
-  EXPECT_TRUE(second.WaitForExit());
-  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
+  for (ACL nothing; const bool elevated : {false, true}) {
+    const OwnedHandle mutex(OpenMutexW(WRITE_DAC, FALSE, ui::kInstanceMutex));
+    ASSERT_TRUE(!elevated || (app.ToTray() && InitializeAcl(&nothing, sizeof nothing, ACL_REVISION) &&
+                              SetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
+                                              nullptr, nullptr, &nothing, nullptr) == ERROR_SUCCESS));
+    ASSERT_TRUE(second.Start(exe + L"/flashjoin /bogus"));
+    EXPECT_TRUE(second.WaitForExit());
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(app.Form1()) && !TrayIconExists(app.Form1()); }));
+  }
   EXPECT_FALSE(app.IsTicked(ui::kChkFlashJoin));
   EXPECT_EQ(FindWindowA("#32770", expected::kTitle), nullptr);
   ASSERT_TRUE(app.Exit());
@@ -95,12 +104,13 @@ TEST_F(StartOptions, WaitWatchesAGameStartedLaterAndASecondStartOnlyShowsTheFirs
 }
 
 TEST_F(StartOptions, BeginWithoutAGameShowsTheWindowAndItsMessageThenStaysOff) {
+  ASSERT_TRUE(game.Start("--marker 0x80 --title \"Some Other Game\""));  // nor takes another program for it
   ASSERT_TRUE(app.Launch(L"/tray /begin"));
   HWND box = app.WaitForMessageBox();
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(app.WaitForMain());  // out of the tray, to be seen behind the box
   EXPECT_EQ(Harkwell::CloseMessageBox(box), expected::kNoGame);
-  EXPECT_EQ(app.Caption(ui::kCmdBegin), expected::kBeginCaption);
+  EXPECT_TRUE(app.Caption(ui::kCmdBegin) == expected::kBeginCaption && game.TitleWrites() == 0);
 }
 
 TEST_F(StartOptions, ABadArgumentIsNamedThenThePlainWindowOpensAndHelpOnlyHelps) {

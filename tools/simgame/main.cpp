@@ -47,6 +47,7 @@ using FileOwner = std::unique_ptr<std::FILE, FileCloser>;
 
 struct Options {
   std::uint8_t marker = kGameLayouts[0].marker;
+  std::string title = kGameTitle;
   std::string scenario_path;
   bool demo = false;
   std::string log_path;
@@ -55,6 +56,7 @@ struct Options {
 struct Game {
   TableMemory table;
   std::uint8_t marker = 0;
+  std::string title;
   FileOwner log;
   HWND window = nullptr;
   std::vector<ScenarioStep> steps;
@@ -66,9 +68,11 @@ struct Game {
 };
 
 constexpr char kUsage[] =
-    "usage: simgame [--marker N] [--scenario FILE | --demo] [--log FILE]\n"
+    "usage: simgame [--marker N] [--title TEXT] [--scenario FILE | --demo] [--log FILE]\n"
     "  --marker N       build marker byte (decimal or 0x hex, default the first build's);\n"
     "                   a known build's marker puts the table at its layout, any other at layout 0\n"
+    "  --title TEXT     the window's title, for another program of the game's window class\n"
+    "                   (default the game's own)\n"
     "  --scenario FILE  timed steps, one '<delay_ms> <command>' a line\n"
     "  --demo           built-in players coming and going, repeated forever\n"
     "  --log FILE       append one timestamped line per applied change\n";
@@ -87,6 +91,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
         return std::nullopt;
       }
       options.marker = static_cast<std::uint8_t>(*marker);
+    } else if (option == "--title" && has_value) {
+      options.title = argv[++i];
     } else if (option == "--scenario" && has_value) {
       options.scenario_path = argv[++i];
     } else if (option == "--log" && has_value) {
@@ -354,7 +360,7 @@ bool CreateGameWindow(Game& game, std::string& error) {
   RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRect(&frame, kStyle, FALSE);
   game.window =
-      CreateWindowExA(0, kGameWindowClass, kGameTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+      CreateWindowExA(0, kGameWindowClass, game.title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, &game);
   if (game.window == nullptr) {
     error = "cannot create the game window (error " + std::to_string(GetLastError()) + ")";
@@ -418,6 +424,7 @@ int Run(int argc, char** argv) {
 
   Game game;
   game.marker = options->marker;
+  game.title = options->title;
   if (options->demo) {
     game.steps = DemoScenario();
     game.loop_steps = true;

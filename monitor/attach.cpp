@@ -27,7 +27,10 @@ bool Attach() {
   return true;
 }
 
-void Detach() { platform::CloseProcessHandle(gameAttachment.gameProcess); }
+void Detach() {
+  platform::CloseProcessHandle(gameAttachment.gameProcess);
+  gameAttachment.gameProcess = 0;
+}
 
 std::uint8_t ProbeGameLayout(platform::ProcessHandle gameProcess) {
   std::uint8_t marker = 0;
@@ -37,10 +40,7 @@ std::uint8_t ProbeGameLayout(platform::ProcessHandle gameProcess) {
 
 bool GameHasEnded() { return platform::ProcessHasEnded(gameAttachment.gameProcess); }
 
-void LetGoOfEndedGame() {
-  platform::CloseProcessHandle(gameAttachment.gameProcess);
-  gameAttachment.gameProcess = 0;
-}
+void LetGoOfEndedGame() { Detach(); }
 
 bool StillTheGameWindow() {
   return platform::IsProcessWindow(gameAttachment.gameWindow, kGameWindowClass, gameAttachment.gameProcessId);

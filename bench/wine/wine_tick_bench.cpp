@@ -103,7 +103,6 @@ int main(int argc, char** argv) {
   Detach();
   // No game: each tick looks for one, a window search and no read.
   game.Stop();
-  gameAttachment.gameProcess = 0;
   const double waitingMicroseconds = MicrosecondsPerCall(200, MonitorTick);
   const double searchMicroseconds =
       MicrosecondsPerCall(200, [] { platform::FindTopLevelWindow(kGameWindowClass); });

@@ -4,6 +4,7 @@
 // address in the product fails a test instead of moving with it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace harkwell::expected {
@@ -32,5 +33,22 @@ inline constexpr Build kBuilds[] = {
     {0xC0, 0x5A4F28, 0x5A546C},
     {0xE8, 0x5C8548, 0x5C8A8C},
 };
+// 32 slots, slot k's record 1444 bytes after slot k-1's; a name may fill its
+// record up to the occupancy byte.
+inline constexpr int kSlots = 32;
+inline constexpr std::uint32_t kRecordStride = 1444;
+inline constexpr std::uint32_t kNameBytes = kBuilds[0].firstOccupancy - kBuilds[0].firstName;
+
+// The one-byte reads of a tick whose reads all succeed, with `namedSlots`
+// names of `nameLength` bytes and every other name empty: one per occupancy
+// byte and per name byte, and one for each name's ending zero, which a name
+// that fills its record does not have.
+constexpr long RosterReads(int namedSlots, std::size_t nameLength) {
+  const long perName = nameLength >= kNameBytes ? long{kNameBytes} : static_cast<long>(nameLength) + 1;
+  return kSlots + namedSlots * perName + (kSlots - namedSlots);
+}
+
+// The most samples a sound played from memory may hold: 32 MiB.
+inline constexpr std::uint32_t kMaxInMemorySoundBytes = std::uint32_t{32} << 20;
 
 }  // namespace harkwell::expected

@@ -4,7 +4,7 @@
 // address in the product fails a test instead of moving with it.
 #pragma once
 
-#include <cstddef>
+#include <algorithm>
 #include <cstdint>
 
 namespace harkwell::expected {
@@ -21,13 +21,15 @@ inline constexpr char kNoLeaveSound[] =
     "You have chosen to play a sound when someone leaves, but you have not selected a sound to play.";
 inline constexpr char kNoGame[] = "This program requires JJ2 to be running.";
 inline constexpr unsigned kTrayIconId = 1;
+inline constexpr char kGameTitle[] = "Jazz Jackrabbit 2";  // the game's own, which Harkwell puts back
+inline constexpr int kAnnouncementTicks = 16;              // an announcement stays up this many ticks
 
-// The known game builds: the marker byte at 0x40003C and slot 1's name and
-// occupancy byte. A build added to the product needs its row here.
+// The known game builds: the marker byte at kMarkerAddress and slot 1's name
+// and occupancy byte. A build added to the product needs its row here.
+inline constexpr std::uint32_t kMarkerAddress = 0x40003C;
 struct Build {
   std::uint8_t marker;
-  std::uint32_t firstName;
-  std::uint32_t firstOccupancy;
+  std::uint32_t firstName, firstOccupancy;
 };
 inline constexpr Build kBuilds[] = {
     {0xC0, 0x5A4F28, 0x5A546C},
@@ -39,13 +41,10 @@ inline constexpr int kSlots = 32;
 inline constexpr std::uint32_t kRecordStride = 1444;
 inline constexpr std::uint32_t kNameBytes = kBuilds[0].firstOccupancy - kBuilds[0].firstName;
 
-// The one-byte reads of a tick whose reads all succeed, with `namedSlots`
-// names of `nameLength` bytes and every other name empty: one per occupancy
-// byte and per name byte, and one for each name's ending zero, which a name
-// that fills its record does not have.
-constexpr long RosterReads(int namedSlots, std::size_t nameLength) {
-  const long perName = nameLength >= kNameBytes ? long{kNameBytes} : static_cast<long>(nameLength) + 1;
-  return kSlots + namedSlots * perName + (kSlots - namedSlots);
+// A tick's reads with `named` names of `length` bytes and the rest empty: each
+// occupancy byte, name byte and name's zero, which a name filling its record lacks.
+constexpr long RosterReads(int named, long length) {
+  return kSlots + named * std::min(length + 1, long{kNameBytes}) + (kSlots - named);
 }
 
 // The most samples a sound played from memory may hold: 32 MiB.

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fuzz/require.h"
@@ -106,10 +107,7 @@ Model model;
 bool Write(std::vector<std::string>& titles, const std::string& title, bool alive) {
   const auto& game = simulated::Game();
   titles.push_back(title);
-  if (!alive || model.window != game.window) {
-    if (alive) model.window = game.window;
-    return false;
-  }
+  if (!alive || std::exchange(model.window, game.window) != game.window) return false;
   if (model.misses == 0) return true;
   --model.misses;
   return false;
@@ -172,8 +170,7 @@ void CheckTick() {
   }
   const platform::WindowHandle window = model.window;
   std::string message;
-  bool joins = false;
-  bool leaves = false;
+  bool joins = false, leaves = false;
   if (ended) {
     for (const std::optional<std::string>& joined : model.joined)
       if (joined) Add(message, *joined, " has left");
@@ -199,9 +196,8 @@ void CheckTick() {
     }
     if (!message.empty()) {
       model.countdown = kAnnouncementTicks;
-      model.retry.reset();
-      // Into a window that is gone if the game ended during the reads.
-      if (!Write(titles, message, reader.alive)) model.retry = message;
+      model.retry = message;  // written again, unless taken now; gone if the game ended during the reads
+      if (Write(titles, message, reader.alive)) model.retry.reset();
     }
     Require(outcome == TickOutcome::Watching, "a running game is watched");
   }

@@ -31,10 +31,7 @@ struct Build {
   std::uint8_t marker;
   std::uint32_t firstName, firstOccupancy;
 };
-inline constexpr Build kBuilds[] = {
-    {0xC0, 0x5A4F28, 0x5A546C},
-    {0xE8, 0x5C8548, 0x5C8A8C},
-};
+inline constexpr Build kBuilds[] = {{0xC0, 0x5A4F28, 0x5A546C}, {0xE8, 0x5C8548, 0x5C8A8C}};
 // 32 slots, slot k's record 1444 bytes after slot k-1's; a name may fill its
 // record up to the occupancy byte.
 inline constexpr int kSlots = 32;

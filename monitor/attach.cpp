@@ -71,7 +71,10 @@ bool Attach() {
   return true;
 }
 
-void Detach() { platform::CloseProcessHandle(gameAttachment.gameProcess); }
+void Detach() {
+  platform::CloseProcessHandle(gameAttachment.gameProcess);
+  gameAttachment.gameProcess = 0;
+}
 
 AttachFailure WhyNotAttached() {
   if (gameAttachment.gameProcessId == 0) return AttachFailure::NoGame;
@@ -84,10 +87,7 @@ AttachFailure WhyNotAttached() {
 
 bool GameHasEnded() { return platform::ProcessHasEnded(gameAttachment.gameProcess); }
 
-void LetGoOfEndedGame() {
-  platform::CloseProcessHandle(gameAttachment.gameProcess);
-  gameAttachment.gameProcess = 0;
-}
+void LetGoOfEndedGame() { Detach(); }
 
 bool StillTheGameWindow() {
   return platform::IsProcessWindow(gameAttachment.gameWindow, kGameWindowClass, gameAttachment.gameProcessId);

@@ -38,7 +38,8 @@ inline constexpr std::uint32_t kGameProcessAccess = 0x0010 | 0x1000 | 0x00100000
 // game process other than the one the kept roster came from starts from an
 // empty roster.
 bool Attach();
-// Closes gameProcess; every field keeps its value.
+// Closes gameProcess and sets it to 0, so no closed handle stays in it;
+// every other field keeps its value.
 void Detach();
 
 enum class AttachFailure : std::uint8_t {
@@ -52,8 +53,8 @@ AttachFailure WhyNotAttached();
 // Whether the attached game's process has ended. A failed read is no sign of
 // it: only the process itself says so.
 bool GameHasEnded();
-// Lets go of a game that has ended: its handle is closed and gameProcess is
-// 0, so that monitoring waits for the next game.
+// Lets go of a game that has ended, as Detach does, so that monitoring waits
+// for the next game.
 void LetGoOfEndedGame();
 // Whether gameWindow is still the game's: a window of the game's class, of
 // the game's process. Window handles are reused once a window is gone.

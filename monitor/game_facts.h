@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <span>
 
+#include "ui/texts.h"
+
 namespace harkwell {
 
 inline constexpr char kGameWindowClass[] = "DDWndClass";
-inline constexpr char kGameTitle[] = "Jazz Jackrabbit 2";
 
 inline constexpr int kSlotCount = 32;
 inline constexpr std::uint32_t kRecordStride = 1444;

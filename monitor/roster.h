@@ -25,16 +25,6 @@ struct RosterSnapshot {
   std::array<bool, kSlotCount> nameCutShort{};
 };
 
-// The one-byte reads of a ReadRoster whose reads all succeed, with
-// `namedSlots` names of `nameLength` bytes and every other name empty: one per
-// occupancy byte, and for each name one per byte and one for the zero that
-// ends it; a name that fills its record has no zero to read.
-constexpr long RosterReads(int namedSlots, std::size_t nameLength) {
-  const long perName =
-      nameLength >= kMaxNameLength ? static_cast<long>(kMaxNameLength) : static_cast<long>(nameLength) + 1;
-  return kSlotCount + namedSlots * perName + (kSlotCount - namedSlots);
-}
-
 // Reads all 32 occupancy bytes, then all 32 names, one byte per platform read.
 // A failed read marks an occupancy byte unread (and leaves it 0), and ends a
 // name and marks it cut short.

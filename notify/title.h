@@ -8,12 +8,10 @@
 
 #include "monitor/change.h"
 #include "monitor/game_facts.h"
+#include "ui/texts.h"
 
 namespace harkwell {
 
-inline constexpr char kJoinedSuffix[] = " has joined";
-inline constexpr char kLeftSuffix[] = " has left";
-inline constexpr char kEventSeparator[] = ", ";  // between the events of one tick
 inline constexpr int kAnnouncementTicks = 16;
 
 // Ticks the current announcement still stays up.

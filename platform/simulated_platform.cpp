@@ -46,7 +46,6 @@ bool ReadFromGame(platform::ProcessHandle process, std::uint32_t address, std::u
   const bool ok =
       OnRunningGame(process) && InRange(game.readable, address) && !InRange(game.unreadable, address);
   if (ok) value = PeekByte(address);
-  if (game.logReads) game.readLog.push_back({address, ok, ok ? value : std::uint8_t{0}});
   return ok;
 }
 

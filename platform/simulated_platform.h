@@ -20,12 +20,6 @@ struct AddressRange {
   std::uint32_t end;  // one past the last address
 };
 
-struct ReadRecord {
-  std::uint32_t address;
-  bool ok;
-  std::uint8_t value;  // 0 when the read failed
-};
-
 struct SoundCall {
   std::u16string path;
   std::uint32_t flags;
@@ -75,9 +69,7 @@ struct SimulatedGame {
   std::uint32_t flatBase = 0;
 
   // What the program did.
-  long reads = 0;         // of the game's memory
-  bool logReads = false;  // every read into readLog, for checks that follow a tick's reads
-  std::vector<ReadRecord> readLog;
+  long reads = 0;  // of the game's memory
   bool recordTitles = true;            // off for long runs that need no history
   std::vector<std::string> titlesSet;  // every write asked for, taken or not
   std::vector<SoundCall> soundsPlayed;
@@ -91,9 +83,9 @@ SimulatedGame& Game();
 // A fresh game: default window, process and readable image, nothing recorded.
 void ResetGame();
 
-// One read through a handle, as the game's memory and process allow it, and
-// logged when asked; apart from ReadProcessByte's flat path, which is kept
-// lean for the benchmark of the monitor's own work.
+// One read through a handle, as the game's memory and process allow it;
+// ReadProcessByte's flat path goes around it, kept lean for the benchmark of
+// the monitor's own work.
 bool ReadFromGame(platform::ProcessHandle process, std::uint32_t address, std::uint8_t& value);
 void WriteByte(std::uint32_t address, std::uint8_t value);
 void WriteBytes(std::uint32_t address, const std::string& bytes);

@@ -3,9 +3,11 @@
 # certificate made here for this run and removed with it: signs the zips of
 # one clean build (tools/sign.sh, from a PKCS#12 file, with a timestamp from a
 # time-stamping service run here on openssl ts), checks the signed exes
-# (osslsigncode verify -CAfile), attaches the detached signatures to the zips
-# of another clean build (tools/attach-signatures.sh) and compares the signed
-# zips, and so their exes, byte for byte; the unsigned zips stay as they were.
+# (osslsigncode verify -CAfile) and that verify refuses one changed by a byte
+# and one carrying the other exe's signature, attaches the detached
+# signatures to the zips of another clean build (tools/attach-signatures.sh)
+# and compares the signed zips, and so their exes, byte for byte; the
+# unsigned zips stay as they were.
 # Then signs once more from a PKCS#11 token (SoftHSM) holding the same key.
 # tools/check-reproducible.sh runs it on its two clones, after packaging both.
 # Usage: tools/check-signing.sh FIRST_CLONE SECOND_CLONE
@@ -94,6 +96,22 @@ for flavour in win64 win32; do
   }
   echo "  signature and timestamp verified: Harkwell-$version-$flavour-signed.zip"
 done
+# And fails as it must: a signed exe with one byte of its code changed, and
+# the 32-bit exe's signature attached to the 64-bit exe.
+cp "$work/win64/Harkwell.exe" "$work/tampered.exe"
+printf '\x90' | dd of="$work/tampered.exe" bs=1 seek=4096 conv=notrunc status=none
+run unsign "$osslsigncode" remove-signature -in "$work/win64/Harkwell.exe" -out "$work/unsigned.exe"
+"$osslsigncode" attach-signature -sigin "$work/signed/signatures/Harkwell-$version-win32.exe.pkcs7.pem" \
+  -in "$work/unsigned.exe" -out "$work/foreign.exe" >/dev/null 2>&1 || true
+for exe in tampered foreign; do
+  if "$osslsigncode" verify -CAfile "$work/cert.pem" -in "$work/$exe.exe" >"$work/$exe.log" 2>&1 ||
+    ! grep -q MISMATCH "$work/$exe.log"; then
+    cat "$work/$exe.log"
+    echo "signing: the $exe exe was not refused for its digest" >&2
+    exit 1
+  fi
+done
+echo "  verification refused: a signed exe changed by one byte, the other build's signature attached"
 
 cp -r "$work/signed/signatures" "$work/rebuilt/"
 (cd "$second" && run attach tools/attach-signatures.sh "$work/rebuilt")

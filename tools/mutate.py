@@ -14,18 +14,20 @@ docs/mutants.md).
     tools/mutate.py --list                   the mutants, run none
 
 Faults: a comparison flipped or moved by one (cmp), an integer constant off by
-one (const), a condition or one operand of && and || negated (negate), a
-statement that is only a call removed (call), a returned value replaced
-(return). A mutant's id hashes its file, operator, and its text before and
-after, so it holds while unrelated lines move.
+one (const), a condition or one operand of && and || negated (negate), && and
+|| swapped (logic), a statement that is only a call (call) or an assignment
+(assign) removed, a returned value replaced (return). A mutant's id hashes
+its file, operator, and its text before and after, so it holds while
+unrelated lines move.
 
 Everything else comes from the build tree of the `mutants` preset, built with
 the fuzzers' sanitizers: the tests are its ctest tests, each program's sources
 are what ninja builds it from, each source's flags are its compile command
 (compile_commands.json), and the files mutated are the sources and headers
 they compile from monitor/, notify/, platform/ and ui/, but the simulated
-game. A mutant's objects are compiled into build/mutants/planted/ with the
-mutated file laid over the tree; the working tree is only read.
+game: a source's every line of code, a header's functions and constants. A
+mutant's objects are compiled into build/mutants/planted/ with the mutated
+file laid over the tree; the working tree is only read.
 Exits 1 when a mutant survives that docs/mutants.md does not list.
 """
 import argparse, concurrent.futures as futures, hashlib, json, os, random, re
@@ -80,7 +82,9 @@ def closing(code, open_at):
 CMP = {"==": ["!="], "!=": ["=="], "<": ["<=", ">"], "<=": ["<", ">="], ">": [">=", "<"], ">=": [">", "<="]}
 INTEGRAL = re.compile(r"^(char|int|long|unsigned|std::u?int\d+_t|std::size_t)$")
 KEYWORDS = {"if", "for", "while", "switch", "return", "sizeof", "case", "else", "do"}
-FUNCTION = re.compile(r"^(?:(?:constexpr|inline|static)\s+)*([A-Za-z_][\w:<>, ]*?[\w>])\s+[\w:]+\(", re.M)
+STATEMENT = r"(?:^\s*|\)\s+|\{\s+|\belse\s+)"  # where a statement can begin on a line
+FUNCTION = re.compile(r"^(?:(?:constexpr|inline|static)\s+)*([A-Za-z_][\w:<>, ]*?[\w>&])\s+[\w:]+\(", re.M)
+CONSTANT = re.compile(r"^inline constexpr\b", re.M)  # a header's constant, to the end of its statement
 
 
 def functions(code):
@@ -107,9 +111,11 @@ def mutants_of(path, text):
     for line in lines:
         starts.append(starts[-1] + len(line) + 1)
     returns = {i: kind for first, last, kind in functions(code) for i in range(first, last + 1)}
-    # A source file's every line of code; a header's only inside its functions.
+    # A source file's every line of code; a header's inside its functions and constants.
+    constants = {i for m in CONSTANT.finditer(code)
+                 for i in range(code.count("\n", 0, m.start()), code.count("\n", 0, code.find(";", m.start())) + 1)}
     mutable = [i for i, line in enumerate(clines) if line.strip() and not line.lstrip().startswith("#") and
-               (path.endswith(".cpp") or i in returns)]
+               (path.endswith(".cpp") or i in returns or i in constants)]
 
     def emit(begin, end, new, op):
         first, last = code.count("\n", 0, begin), code.count("\n", 0, max(begin, end - 1))
@@ -126,6 +132,9 @@ def mutants_of(path, text):
                 return -1
             k += 1
         return k if k < len(code) else -1
+
+    def after_condition(m, line):  # a statement after ")" only when it closes a condition
+        return m.group(0).lstrip()[:1] != ")" or re.search(r"\b(if|for|while)\s*\(", line[:m.start(1)])
 
     for i in mutable:
         line, base = clines[i], starts[i]
@@ -152,20 +161,28 @@ def mutants_of(path, text):
                 piece = text[a:b]
                 a, b = a + len(piece) - len(piece.lstrip()), b - (len(piece) - len(piece.rstrip()))
                 emit(a, b, f"!({text[a:b]})", "negate")
-        for m in re.finditer(r"(?:^\s*|\)\s+|\{\s+|\belse\s+)((?:[\w:]+(?:\.|->))*([\w:]+)\s*\()", line):
+        for m in re.finditer(r"(?<=\s)(&&|\|\|)(?=\s)", line):
+            emit(base + m.start(), base + m.end(), "||" if m.group(1) == "&&" else "&&", "logic")
+        lvalue = r"(?:[\w:.>-]|\[[^\]]*\])+"
+        for m in re.finditer(STATEMENT + rf"((?:\+\+|--){lvalue}|{lvalue}(?:\+\+|--|\s*[-+*/|&]?=(?!=)))", line):
+            if m.group(1).rstrip("=+-*/|& ") not in KEYWORDS and statement_end(base + m.start(1)) > 0 and \
+                    after_condition(m, line):
+                emit(base + m.start(1), statement_end(base + m.start(1)), "(void)0", "assign")
+        for m in re.finditer(STATEMENT + r"((?:[\w:]+(?:\.|->))*([\w:]+)\s*\()", line):
             if m.group(2) in KEYWORDS:
                 continue
             at = base + m.start(1)
             close_at = closing(code, base + m.end(1) - 1)
-            if close_at > 0 and code[close_at + 1:close_at + 2] == ";" and \
-                    (m.group(0).lstrip()[:1] != ")" or re.search(r"\b(if|for|while)\s*\(", line[:m.start(1)])):
+            if close_at > 0 and code[close_at + 1:close_at + 2] == ";" and after_condition(m, line):
                 emit(at, close_at + 1, "(void)0", "call")
         for m in re.finditer(r"\breturn\s+", line):
             end = statement_end(base + m.end())
             value, kind = " ".join(text[base + m.end():end].split()), returns.get(i) or ""
             if kind == "void" or end < 0:
                 continue
-            if value in ("true", "false"):
+            if kind.endswith("&"):
+                new = None  # a reference has no stand-in
+            elif value in ("true", "false"):
                 new = "false" if value == "true" else "true"
             elif kind == "bool":
                 new = f"!({value})"
@@ -310,24 +327,26 @@ def try_mutant(mutant, build):
     lines[mutant.first:mutant.last + 1] = [mutant.new]
     open(os.path.join(overlay, mutant.path), "w", encoding="utf-8").write("\n".join(lines))
     try:
-        # Every source compiled from the mutated file, with the overlay's copy
-        # of it found first; its own compile command otherwise.
+        # The sources compiled from the mutated file, each with the overlay's
+        # copy of it found first, compiled when a test first needs it; the
+        # tests that need the fewest first, as a fault most often fails the
+        # first test it reaches and the rest need not be built.
         objects = {}
-        for source, command in build.compile.items():
-            if mutated not in build.depends[build.objects[source]]:
-                continue
-            objects[source] = os.path.join(work, build.objects[source])
-            command = [command[0], "-I", overlay] + command[1:]
-            command[command.index("-o") + 1] = objects[source]
-            if source == mutated:
-                command[command.index(source)] = os.path.join(overlay, mutant.path)
-            os.makedirs(os.path.dirname(objects[source]), exist_ok=True)
-            if subprocess.run(command, cwd=TREE, capture_output=True).returncode:
-                return "not viable"
-        for test in build.tests:
+        dependent = {s for s in build.compile if mutated in build.depends[build.objects[s]]}
+        needs = lambda test: [s for s in build.programs[test["command"][0]].sources if s in dependent]
+        for test in sorted((t for t in build.tests if needs(t)), key=lambda t: len(needs(t))):
+            for source in needs(test):
+                if source in objects:
+                    continue
+                objects[source] = os.path.join(work, build.objects[source])
+                command = [build.compile[source][0], "-I", overlay] + build.compile[source][1:]
+                command[command.index("-o") + 1] = objects[source]
+                if source == mutated:
+                    command[command.index(source)] = os.path.join(overlay, mutant.path)
+                os.makedirs(os.path.dirname(objects[source]), exist_ok=True)
+                if subprocess.run(command, cwd=TREE, capture_output=True).returncode:
+                    return "not viable"
             program = build.programs[test["command"][0]]
-            if not set(program.sources) & set(objects):
-                continue  # it passed unmutated
             binary = os.path.join(work, program.path)
             if not os.path.exists(binary):
                 os.makedirs(os.path.dirname(binary), exist_ok=True)

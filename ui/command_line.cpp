@@ -2,25 +2,10 @@
 
 #include <array>
 
+#include "ui/texts.h"
+
 namespace harkwell::ui {
 namespace {
-
-constexpr char16_t kUsage[] =
-    u"Usage: Harkwell.exe [options]\n"
-    u"\n"
-    u"/join PATH\tPlay (join) with the WAV file PATH\n"
-    u"/leave PATH\tPlay (leave) with the WAV file PATH\n"
-    u"/flashjoin\tFlash JJ2 Window on join\n"
-    u"/flashleave\tFlash JJ2 Window on leave\n"
-    u"/begin\t\tBegin Monitoring at once\n"
-    u"/wait\t\tBegin Monitoring, waiting for the game if it is not running\n"
-    u"/tray\t\tstart in the notification area\n"
-    u"/notify\t\twhile in the notification area, show each announcement as a Windows notification\n"
-    u"/?\t\tshow this help\n"
-    u"\n"
-    u"Options may start with - as well as /. A relative PATH is looked for in the current folder, "
-    u"then in Harkwell's own folder.\n"
-    u"Example: Harkwell.exe /join sounds\\join.wav /leave sounds\\leave.wav /wait /tray /notify";
 
 enum class Option { kJoin, kLeave, kFlashJoin, kFlashLeave, kBegin, kWait, kTray, kNotify, kHelp, kUnknown };
 
@@ -81,13 +66,13 @@ CommandLine ParseCommandLine(std::span<const std::u16string> arguments, const Fi
       case Option::kJoin:
       case Option::kLeave: {
         if (i + 1 == arguments.size()) {
-          fail(Quoted(arguments[i]) + u" needs the path of a WAV file after it.");
+          fail(Quoted(arguments[i]) + kNeedsPath);
           break;
         }
         const std::u16string& path = arguments[++i];
         std::optional<std::u16string> found = find(path);
         if (!found) {
-          fail(Quoted(path) + u" names no file that can be opened.");
+          fail(Quoted(path) + kNoSuchFile);
           break;
         }
         (option == Option::kJoin ? options.joinSoundPath : options.leaveSoundPath) = std::move(found);
@@ -115,7 +100,7 @@ CommandLine ParseCommandLine(std::span<const std::u16string> arguments, const Fi
         help = true;
         break;
       case Option::kUnknown:
-        fail(Quoted(arguments[i]) + u" is not an option of Harkwell.");
+        fail(Quoted(arguments[i]) + kNotAnOption);
         break;
     }
   }

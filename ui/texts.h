@@ -1,6 +1,8 @@
 // Every text Harkwell shows, in one place: its name, the captions of its
-// controls, its messages and the About window's wording. The resource script
-// reads the macros; the program reads the constants.
+// controls, its messages, the About window's wording, the words it writes into
+// the game's title and its command line's usage and errors. Plain constants
+// with no Windows header, so the portable code includes it too. The resource
+// script reads the macros; the program reads the constants.
 #pragma once
 
 #define HARKWELL_NAME "Harkwell"
@@ -8,6 +10,17 @@
 #define HARKWELL_CREDIT_LINE "(c) 2002 " HARKWELL_AUTHORS
 
 #ifndef RC_INVOKED
+namespace harkwell {
+
+// Written into the game's title: "<name> has joined, <name> has left", and
+// the game's own title put back after an announcement.
+inline constexpr char kJoinedSuffix[] = " has joined";
+inline constexpr char kLeftSuffix[] = " has left";
+inline constexpr char kEventSeparator[] = ", ";  // between the events of one tick
+inline constexpr char kGameTitle[] = "Jazz Jackrabbit 2";
+
+}  // namespace harkwell
+
 namespace harkwell::ui {
 
 // The main window's caption, the title of its message boxes and the tip of its tray icon.
@@ -38,6 +51,28 @@ inline constexpr char kGameNotReadable[] = "JJ2 is running, but Windows does not
 
 inline constexpr wchar_t kSoundDialogTitle[] = L"Select Sound";
 inline constexpr wchar_t kSoundDialogFilter[] = L"Sound (*.wav)\0*.wav\0";
+
+// The box of a start with /? or a bad argument: the argument quoted, then
+// one of the errors, then the usage.
+inline constexpr char16_t kUsage[] =
+    u"Usage: Harkwell.exe [options]\n"
+    u"\n"
+    u"/join PATH\tPlay (join) with the WAV file PATH\n"
+    u"/leave PATH\tPlay (leave) with the WAV file PATH\n"
+    u"/flashjoin\tFlash JJ2 Window on join\n"
+    u"/flashleave\tFlash JJ2 Window on leave\n"
+    u"/begin\t\tBegin Monitoring at once\n"
+    u"/wait\t\tBegin Monitoring, waiting for the game if it is not running\n"
+    u"/tray\t\tstart in the notification area\n"
+    u"/notify\t\twhile in the notification area, show each announcement as a Windows notification\n"
+    u"/?\t\tshow this help\n"
+    u"\n"
+    u"Options may start with - as well as /. A relative PATH is looked for in the current folder, "
+    u"then in Harkwell's own folder.\n"
+    u"Example: Harkwell.exe /join sounds\\join.wav /leave sounds\\leave.wav /wait /tray /notify";
+inline constexpr char16_t kNeedsPath[] = u" needs the path of a WAV file after it.";
+inline constexpr char16_t kNoSuchFile[] = u" names no file that can be opened.";
+inline constexpr char16_t kNotAnOption[] = u" is not an option of Harkwell.";
 
 inline constexpr char kAboutWindowCaption[] = "About " HARKWELL_NAME;
 inline constexpr char kVersionPrefix[] = "Version ";

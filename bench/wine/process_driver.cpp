@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     return Fail("monitoring did not start");
   }
   if (!game.WaitTicks(2)) return Fail("no ticks");
-  Phase(game, "empty", phaseSeconds, RosterReads(0, 0));
+  Phase(game, "empty", phaseSeconds, expected::RosterReads(0, 0));
   Counters(harkwell.get(), app.ProcessId(), "empty");
 
   // Every slot taken, with 15-byte names; the phase starts once the
@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
   if (!announcedFirst("Player100000001 has joined") || !game.WaitForTitle(kGameTitle)) {
     return Fail("the full game was not announced");
   }
-  Phase(game, "full", phaseSeconds, RosterReads(kSlotCount, std::string("Player100000001").size()));
+  Phase(game, "full", phaseSeconds,
+        expected::RosterReads(expected::kSlots, std::string("Player100000001").size()));
   Counters(harkwell.get(), app.ProcessId(), "full");
   for (int slot = 1; slot <= kSlotCount; ++slot) game.Command("leave " + std::to_string(slot));
   if (!announcedFirst("Player100000001 has left")) return Fail("the empty game was not announced");

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     const double titleMicroseconds =
         MicrosecondsPerCall(20, [&] { platform::SetWindowTitle(gameAttachment.gameWindow, kGameTitle); });
     const double tickMicroseconds = MicrosecondsPerCall(std::max(1, ticks / 5), MonitorTick);
-    const long reads = RosterReads(shape.players, static_cast<std::size_t>(shape.nameBytes));
+    const long reads = expected::RosterReads(shape.players, shape.nameBytes);
     const double floor = reads * readMicroseconds + titleMicroseconds;  // one title write a quiet tick
     std::printf("%8d %10d %10ld %12.1f %12.0f %12.0f %12.0f %14.3f\n", shape.players, shape.nameBytes, reads,
                 readMicroseconds, titleMicroseconds, tickMicroseconds, floor, tickMicroseconds / floor);
@@ -103,7 +103,6 @@ int main(int argc, char** argv) {
   Detach();
   // No game: each tick looks for one, a window search and no read.
   game.Stop();
-  gameAttachment.gameProcess = 0;
   const double waitingMicroseconds = MicrosecondsPerCall(200, MonitorTick);
   const double searchMicroseconds =
       MicrosecondsPerCall(200, [] { platform::TopLevelWindows(kGameWindowClass); });

@@ -72,7 +72,7 @@ TEST_F(AttachTest, BuildMarkerSelectsTheLayout) {
   EXPECT_FALSE(LayoutsAgree(std::array{GameLayout{1, 0, kMaxNameLength}, GameLayout{1, 0, kMaxNameLength}}));
 }
 
-TEST_F(AttachTest, DetachClosesTheHandleKeepsTheFieldsAndARestartedGameIsFoundAfreshWithItsBuild) {
+TEST_F(AttachTest, DetachClosesTheHandleLeavesNoneBehindAndARestartedGameIsFoundAfreshWithItsBuild) {
   SetMarker(0xE8);
   AttachToGame();
   const GameAttachment attached = gameAttachment;
@@ -80,7 +80,7 @@ TEST_F(AttachTest, DetachClosesTheHandleKeepsTheFieldsAndARestartedGameIsFoundAf
   Detach();
   EXPECT_TRUE(game().openHandles.empty());
   EXPECT_EQ(gameAttachment.gameWindow, attached.gameWindow);
-  EXPECT_EQ(gameAttachment.gameProcess, attached.gameProcess);
+  EXPECT_EQ(gameAttachment.gameProcess, 0u);
   EXPECT_EQ(gameAttachment.layoutIndex, 1);
 
   simulated::RestartProcess();

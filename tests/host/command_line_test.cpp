@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace harkwell::ui {
@@ -57,6 +59,17 @@ TEST(CommandLine, TheFirstBadArgumentIsNamedAndHelpComesBeforeEverything) {
     const CommandLine parsed = Parse(help);
     EXPECT_EQ(parsed.kind, StartKind::kShowUsage);
     EXPECT_EQ(parsed.message.rfind(u"Usage:", 0), 0u);
+  }
+  // Each option /? shows is in README.md's list ("- `/join PATH`, `/leave PATH`") and README.txt's.
+  const std::u16string usage = Parse({u"/?"}).message;
+  for (const char* readme : {"README.md", "packaging/README.txt"}) {
+    std::ifstream file(std::string(HARKWELL_SOURCE_DIR "/") + readme);
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    for (std::size_t at = usage.find(u"\n/"); at != std::u16string::npos; at = usage.find(u"\n/", at + 1)) {
+      const std::string option(usage.begin() + at + 1, usage.begin() + usage.find_first_of(u" \t", at));
+      const auto listed = [&](const char* before) { return text.find(before + option) != std::string::npos; };
+      EXPECT_TRUE(listed("- `") || listed(", `") || listed("\n    ")) << readme << " lists no " << option;
+    }
   }
 }
 

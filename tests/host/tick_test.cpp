@@ -1,6 +1,7 @@
 // Whole ticks against a simulated game: the reads of a tick, the game's end
 // at any point, the wait for the next game, and another game after a Begin.
 #include "monitor_fixture.h"
+#include "tests/expected.h"
 
 namespace harkwell {
 namespace {
@@ -92,14 +93,14 @@ TEST_F(TickTest, ABeginOnAnotherGameStartsFromAnEmptyRosterAndOnTheSameOneFromTh
 
 TEST_F(TickTest, EachTickReadsEveryOccupancyByteAndEveryNameWithItsTerminatorOnce) {
   for (int players : {0, 8, 32}) {
-    for (int nameLength : {0, 16, 64, static_cast<int>(kMaxNameLength)}) {
+    for (int nameLength : {0, 16, 64, static_cast<int>(expected::kNameBytes)}) {
       SetUp();
       for (int slot = 1; slot <= players; ++slot) Join(slot, std::string(nameLength, 'n'));
       AttachToGame();
       for (int tick = 0; tick < 3; ++tick) {  // with and without an event
         const long before = game().reads;
         MonitorTick();
-        EXPECT_EQ(game().reads - before, RosterReads(players, nameLength))
+        EXPECT_EQ(game().reads - before, expected::RosterReads(players, nameLength))
             << players << " players, names of " << nameLength;
       }
     }
@@ -114,11 +115,11 @@ TEST_F(TickTest, TickOverUnterminatedAndFailingMemoryFinishesWithinTheReadBound)
   game().readsBeforeExit = 32 + 25 * 1348;  // the game goes away in the middle of a tick
   const long before = game().reads;
   MonitorTick();
-  EXPECT_LE(game().reads - before, RosterReads(kSlotCount, kMaxNameLength));
+  EXPECT_LE(game().reads - before, expected::RosterReads(expected::kSlots, expected::kNameBytes));
   MonitorTick();
-  std::string leaves = std::string(kMaxNameLength, 'A') + " has left";
-  for (int slot = 2; slot <= kSlotCount; ++slot)
-    leaves += ", " + std::string(kMaxNameLength, 'A') + " has left";
+  std::string leaves = std::string(expected::kNameBytes, 'A') + " has left";
+  for (int slot = 2; slot <= expected::kSlots; ++slot)
+    leaves += ", " + std::string(expected::kNameBytes, 'A') + " has left";
   EXPECT_EQ(game().titlesSet.back(), leaves);
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "tests/expected.h"
 #include "tests/wav_writer.h"
 
 namespace harkwell::platform {
@@ -132,13 +133,13 @@ TEST(WaveFile, PlaysTheSamplesTheFileHoldsWhateverItsHeaderClaims) {
 
   // As many samples as are copied into memory, every size whole to its top
   // byte; one more are too many, or gone by the time they are read.
-  WaveChunks chunks{{}, 44, kMaxInMemorySoundBytes};
+  WaveChunks chunks{{}, 44, expected::kMaxInMemorySoundBytes};
   const std::optional<std::vector<std::uint8_t>> most =
       BuildPlayableWave(chunks, FileReader{"", 1u << 30}.Reader());
   ASSERT_TRUE(most);
   EXPECT_EQ(std::string(most->begin(), most->begin() + 28),
-            Riff({Chunk("fmt ", ""), Chunk("data", "", kMaxInMemorySoundBytes)}, most->size() - 8));
-  chunks.dataSize = kMaxInMemorySoundBytes + 1;
+            Riff({Chunk("fmt ", ""), Chunk("data", "", expected::kMaxInMemorySoundBytes)}, most->size() - 8));
+  chunks.dataSize = expected::kMaxInMemorySoundBytes + 1;
   EXPECT_FALSE(BuildPlayableWave(chunks, FileReader{"", 1u << 30}.Reader()));
   chunks.dataSize = 100;
   EXPECT_FALSE(BuildPlayableWave(chunks, FileReader{"", 50}.Reader()));

@@ -14,9 +14,10 @@
 #                             against (default: the system's bundle)
 #   HARKWELL_SIGN_TSA_CAFILE  the same for the timestamps' signers
 #   OSSLSIGNCODE          another osslsigncode than the system's
-set -euo pipefail
-cd "$(dirname "$0")/.."
-source tools/signing-common.sh "$@"
+source "$(dirname "$0")/lib.sh"
+dist=${1:-dist}
+version=$(version)
+osslsigncode=${OSSLSIGNCODE:-osslsigncode}
 ca=()
 [ -z "${HARKWELL_SIGN_CAFILE:-}" ] || ca+=(-CAfile "$HARKWELL_SIGN_CAFILE")
 [ -z "${HARKWELL_SIGN_TSA_CAFILE:-}" ] || ca+=(-TSA-CAfile "$HARKWELL_SIGN_TSA_CAFILE")
@@ -28,29 +29,12 @@ signed_zips=()
 for flavour in win64 win32; do
   base=Harkwell-$version-$flavour
   signature=$dist/signatures/$base.exe.pkcs7.pem
-  [ -f "$dist/$base.zip" ] && [ -f "$signature" ] || {
-    echo "attach-signatures: $dist/$base.zip or $signature is missing" >&2
-    exit 1
-  }
-  exe_of "$dist/$base.zip" "$work/$flavour.exe"
+  toolbox exe "$dist/$base.zip" "$work/$flavour.exe"
   # Fails when the signature is not that exe's, or does not verify.
   quietly "$work/$flavour.log" "$osslsigncode" attach-signature -sigin "$signature" "${ca[@]}" \
-    -in "$work/$flavour.exe" -out "$work/$flavour-signed.exe" || {
-    echo "attach-signatures: $signature does not fit the exe of $base.zip" >&2
-    exit 1
-  }
+    -in "$work/$flavour.exe" -out "$work/$flavour-signed.exe"
   quietly "$work/$flavour.log" "$osslsigncode" verify "${ca[@]}" -in "$work/$flavour-signed.exe"
-  # The unsigned zip with the signed exe in its place: members, times and
-  # modes as they are there.
-  /usr/bin/python3 - "$dist/$base.zip" "$work/$flavour-signed.exe" "$dist/$base-signed.zip" <<'PYTHON'
-import sys, zipfile
-
-unsigned, exe, signed = sys.argv[1:]
-with zipfile.ZipFile(unsigned) as source, zipfile.ZipFile(signed, "w") as target:
-    for info in source.infolist():
-        data = open(exe, "rb").read() if info.filename == "Harkwell.exe" else source.read(info)
-        target.writestr(info, data, compresslevel=9)
-PYTHON
+  toolbox with-exe "$dist/$base.zip" "$work/$flavour-signed.exe" "$dist/$base-signed.zip"
   signed_zips+=("$base-signed.zip")
 done
 (cd "$dist" && sha256sum "${signed_zips[@]}" >SHA256SUMS-signed)

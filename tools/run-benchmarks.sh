@@ -5,26 +5,19 @@
 # PHASE_SECONDS (60) sets each CPU phase, JOINS (40) the latency samples;
 # BASELINE names another build's Harkwell.exe to measure beside this one
 # (BASELINE_NAME says what it is; BASELINE_I686, its 32-bit exe, is sized).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-tools/setup-debian.sh python3-matplotlib
+source "$(dirname "$0")/lib.sh"
 
-jobs=$(nproc)
 # The host tick with and without the stack protector the Windows programs
 # are built with; the Windows programs unprofiled, whatever the test command
 # left in their trees.
-for preset in host-release host-release-ssp x64 x86; do
-  cmake --preset "$preset" >/dev/null
-done
-for tree in host-release host-release-ssp; do
-  cmake --build "build/$tree" -j "$jobs" --target host_tick_bench
-done
-cmake --build build/x64 -j "$jobs" --target Harkwell simgame wine_tick_bench process_driver
-cmake --build build/x86 -j "$jobs" --target Harkwell
+build host-release host_tick_bench
+build host-release-ssp host_tick_bench
+build x64 Harkwell simgame wine_tick_bench process_driver
+build x86 Harkwell
 # Harkwell.exe without the stack protector, for what it costs in bytes.
 for preset in x64 x86; do
   cmake --preset "$preset" -B "build/$preset-unprotected" -DHARKWELL_STACK_PROTECTOR=OFF >/dev/null
-  cmake --build "build/$preset-unprotected" -j "$jobs" --target Harkwell
+  cmake --build "build/$preset-unprotected" --target Harkwell
 done
 
 # Every program of the measured Wine session on one core, so that the

@@ -4,12 +4,9 @@
 # On your own display the windows appear there and stay until you close
 # Harkwell; without one the demo runs in Xvfb for DEMO_SECONDS (default 40).
 # Either way it saves screenshots to build/demo-screenshots/.
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/lib.sh"
 tools/setup-debian.sh
-
-cmake --preset x64 >/dev/null
-cmake --build build/x64 -j "$(nproc)" --target Harkwell simgame demo_driver
+build x64 Harkwell simgame demo_driver
 
 interactive=0
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

@@ -3,14 +3,12 @@
 # earlier finding, then fuzzes each for FUZZ_SECONDS (default 60). Any finding
 # fails the run and is left in build/fuzz/findings-<name> to be added to
 # fuzz/regressions/<name>.
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/lib.sh"
 seconds=${FUZZ_SECONDS:-60}
 
-cmake --preset fuzz >/dev/null
+build fuzz
 # The targets as fuzz/CMakeLists.txt lists them.
 mapfile -t targets <build/fuzz/fuzz/targets.txt
-cmake --build build/fuzz --target "${targets[@]/%/_fuzz}"
 
 for name in "${targets[@]}"; do
   fuzzer=build/fuzz/bin/${name}_fuzz

@@ -5,8 +5,7 @@
 # Windows tests under Wine (ctest starts its own Xvfb and Wine session), which
 # wait on the game's ticks far more than they compute; the coverage of all of
 # it; and the release zips built twice to show they are reproducible.
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/lib.sh"
 tools/setup-debian.sh
 start=$(date +%s)
 elapsed() { echo "   ($(($(date +%s) - start)) s)"; }
@@ -17,13 +16,9 @@ find monitor notify platform ui tests tools bench fuzz \( -name '*.cpp' -o -name
 
 # The host and 64-bit trees are the instrumented ones: their tests are the
 # coverage's. The 32-bit tree is only run, beside them, all four ways.
-jobs=$(nproc)
 for preset in host-coverage x86 x64-coverage; do
-  cmake --preset "$preset" >/dev/null
+  build "$preset"
 done
-cmake --build build/host -j "$jobs"
-cmake --build build/x86 -j "$jobs"
-cmake --build build/x64 -j "$jobs"
 elapsed
 
 echo "== Host tests, and the fuzz corpora replayed"
@@ -72,7 +67,7 @@ tools/check-reproducible.sh
 echo "== The released Harkwell.exe of both zips, beside both games and beside planted DLLs"
 rm -rf build/release
 for flavour in win64 win32; do
-  /usr/bin/python3 -m zipfile -e dist/Harkwell-*-$flavour.zip "build/release/$flavour"
+  toolbox extract dist/Harkwell-*-$flavour.zip "build/release/$flavour"
 done
 HARKWELL_WIN64_EXE="$PWD/build/release/win64/Harkwell.exe" HARKWELL_WIN32_EXE="$PWD/build/release/win32/Harkwell.exe" \
   ctest --test-dir build/x64 -R architectures --output-on-failure

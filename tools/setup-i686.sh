@@ -107,10 +107,7 @@ windows_dlls="$root/usr/lib/i386-linux-gnu/wine/i386-windows"
 # Wine loads zlib1.dll from its DLL folder, where Debian leaves only a link to the
 # mingw package; libwine depends on that package, so it is normally in the tree.
 zlib="$root/usr/i686-w64-mingw32/lib/zlib1.dll"
-if [ ! -f "$zlib" ]; then
-  zlib=/usr/i686-w64-mingw32/lib/zlib1.dll
-  [ -f "$zlib" ] || "$repo/tools/setup-debian.sh" libz-mingw-w64
-fi
+[ -f "$zlib" ] || zlib=/usr/i686-w64-mingw32/lib/zlib1.dll
 rm -f "$windows_dlls/zlib1.dll"
 cp "$zlib" "$windows_dlls/zlib1.dll"
 

@@ -23,9 +23,10 @@
 #   HARKWELL_SIGN_TSA_CAFILE     the same for the timestamp's signer
 #   OSSLSIGNCODE                 another osslsigncode than the system's
 # Only options that Debian 12's osslsigncode (2.5) has are used.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-source tools/signing-common.sh "$@"
+source "$(dirname "$0")/lib.sh"
+dist=${1:-dist}
+version=$(version)
+osslsigncode=${OSSLSIGNCODE:-osslsigncode}
 
 key=()
 if [ -n "${HARKWELL_SIGN_PKCS12:-}" ]; then
@@ -52,11 +53,7 @@ rm -rf "$dist/signatures"
 mkdir -p "$dist/signatures"
 for flavour in win64 win32; do
   base=Harkwell-$version-$flavour
-  [ -f "$dist/$base.zip" ] || {
-    echo "sign: no $dist/$base.zip; run tools/package.sh first" >&2
-    exit 1
-  }
-  exe_of "$dist/$base.zip" "$work/$flavour.exe"
+  toolbox exe "$dist/$base.zip" "$work/$flavour.exe"
   quietly "$work/$flavour.log" \
     "$osslsigncode" sign "${key[@]}" -h sha256 -in "$work/$flavour.exe" -out "$work/$flavour-signed.exe"
   # PEM: the form that every osslsigncode from 2.5 on reads back alike.
@@ -67,7 +64,7 @@ done
 tools/attach-signatures.sh "$dist"
 # The published exes are the attached ones: they must be what was signed.
 for flavour in win64 win32; do
-  exe_of "$dist/Harkwell-$version-$flavour-signed.zip" "$work/$flavour-attached.exe"
+  toolbox exe "$dist/Harkwell-$version-$flavour-signed.zip" "$work/$flavour-attached.exe"
   cmp "$work/$flavour-signed.exe" "$work/$flavour-attached.exe"
 done
 echo "signed: $dist/Harkwell-$version-win64-signed.zip, $dist/Harkwell-$version-win32-signed.zip"

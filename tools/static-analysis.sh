@@ -5,9 +5,7 @@
 # compiles it: the host build for the portable files, the 64-bit MinGW build
 # for the Windows ones (trees build/analysis-host and build/analysis-x64).
 # Any finding fails the run; the last two lines sum up each tool.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-tools/setup-debian.sh clang-tidy cppcheck
+source "$(dirname "$0")/lib.sh"
 
 host=build/analysis-host
 x64=build/analysis-x64
@@ -23,25 +21,7 @@ done
 # run rather than going unchecked. Each tree gets a database of just these
 # files, one command apiece, for both tools.
 mapfile -d '' sources < <(find monitor notify platform ui tests/rig -maxdepth 1 -name '*.cpp' -print0 | sort -z)
-python3 - "$PWD" "$host" "$x64" "${sources[@]}" <<'EOF'
-import json, os, sys
-root, trees, sources = sys.argv[1], sys.argv[2:4], sys.argv[4:]
-databases = [json.load(open(os.path.join(tree, "compile_commands.json"))) for tree in trees]
-chosen = [{} for _ in trees]
-for source in sources:
-    path = os.path.join(root, source)
-    for tree, database, picked in zip(trees, databases, chosen):
-        command = next((entry for entry in database if entry["file"] == path), None)
-        if command:
-            picked[source] = command
-            break
-    else:
-        sys.exit(f"{source}: no compile command in {' or '.join(trees)}")
-for tree, picked in zip(trees, chosen):
-    os.makedirs(os.path.join(tree, "static-analysis"), exist_ok=True)
-    with open(os.path.join(tree, "static-analysis", "compile_commands.json"), "w") as out:
-        json.dump(list(picked.values()), out, indent=1)
-EOF
+toolbox compile-db "$PWD" "$host" "$x64" -- "${sources[@]}"
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT

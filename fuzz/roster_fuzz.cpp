@@ -2,9 +2,10 @@
 // reads, ends, restarts, window changes and busy title writes come from the
 // fuzz input, with the alerts it turns on. A model reads the game's memory
 // itself, at the addresses of tests/expected.h, and checks every tick: its
-// reads, one by one; each slot's join, its name read in full, and leave, each
-// once with the join's name, and nothing else; a game that ends gives each
-// player still in it one leave, in one title; the title writes and alerts.
+// reads, one by one; each slot's join, its name read in full (an empty one
+// after four ticks), and leave, each once with the join's name, and nothing
+// else; a game that ends gives each player still in it one leave, in one
+// title; the title writes and alerts.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>

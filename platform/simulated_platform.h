@@ -69,7 +69,7 @@ struct SimulatedGame {
   std::uint32_t flatBase = 0;
 
   // What the program did.
-  long reads = 0;  // of the game's memory
+  long reads = 0;                      // of the game's memory
   bool recordTitles = true;            // off for long runs that need no history
   std::vector<std::string> titlesSet;  // every write asked for, taken or not
   std::vector<SoundCall> soundsPlayed;

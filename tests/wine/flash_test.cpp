@@ -34,7 +34,7 @@ BOOL WINAPI StandInFlashWindowEx(PFLASHWINFO info) {
 BOOL trayAnswer = TRUE;
 const char* failingClass = "";  // no window of this class can be made
 bool refuseProcesses = false, windows7 = false, ownWinmm = false, tokensHidden = false;
-std::vector<DWORD> trayCalls, allowed;  // allowed: what a less privileged program may send us
+std::vector<DWORD> trayCalls, allowed;     // allowed: what a less privileged program may send us
 std::vector<NOTIFYICONDATAA> trayRecords;  // one a call, as given
 std::vector<std::string> boxes;
 std::vector<std::pair<std::wstring, DWORD>> loads;

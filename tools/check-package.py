@@ -14,24 +14,16 @@ Debian's python (/usr/bin/python3) is the one with python3-pefile.
 
 import hashlib
 import io
-import os
 import struct
-import subprocess
 import sys
 import wave
 import xml.etree.ElementTree as ElementTree
 import zipfile
 from pathlib import Path
 
+import pefile  # Debian's python3-pefile
+
 ROOT = Path(__file__).resolve().parent.parent
-DEBIAN_PYTHON = "/usr/bin/python3"
-try:
-    import pefile
-except ImportError:
-    subprocess.run([str(ROOT / "tools/setup-debian.sh"), "python3-pefile"], check=True)
-    if sys.executable != DEBIAN_PYTHON:  # another python, without Debian's modules
-        os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON, *sys.argv])
-    import pefile
 
 MACHINES = {"win64": (0x8664, "x86_64"), "win32": (0x14C, "i386")}
 MEMBERS = {"Harkwell.exe", "README.txt", "LICENSE", "sounds/join.wav", "sounds/leave.wav"}

@@ -11,25 +11,15 @@
 # Then signs once more from a PKCS#11 token (SoftHSM) holding the same key.
 # tools/check-reproducible.sh runs it on its two clones, after packaging both.
 # Usage: tools/check-signing.sh FIRST_CLONE SECOND_CLONE
-set -euo pipefail
-cd "$(dirname "$0")/.."
-tools/setup-debian.sh osslsigncode openssl softhsm2 libengine-pkcs11-openssl
+source "$(dirname "$0")/lib.sh"
 osslsigncode=${OSSLSIGNCODE:-osslsigncode}
 first=$(cd "$1" && pwd)
 second=$(cd "$2" && pwd)
-version=$(head -n 1 "$first/build/package-x64/version.txt")
+version=$(version "$first")
 work=$(mktemp -d /tmp/harkwell-signing.XXXXXX)
 server=""
 trap '[ -z "$server" ] || kill "$server"; rm -rf "$work"' EXIT
-run() { # run LOG COMMAND...: quiet unless it fails
-  local log=$1
-  shift
-  "$@" >"$work/$log.log" 2>&1 || {
-    cat "$work/$log.log"
-    echo "signing: $log failed" >&2
-    exit 1
-  }
-}
+run() { quietly "$work/$1.log" "${@:2}"; }  # run NAME COMMAND...: its log in $work/NAME.log
 
 umask 077
 openssl req -x509 -newkey rsa:3072 -sha256 -days 1 -nodes -subj "/CN=Harkwell throwaway test signer" \
@@ -49,29 +39,7 @@ echo 01 >"$work/tsa-serial"
 printf '%s\n' "[ tsa ]" "default_tsa = test" "[ test ]" "serial = $work/tsa-serial" \
   "signer_cert = $work/tsa.pem" "signer_key = $work/tsa-key.pem" "signer_digest = sha256" \
   "default_policy = 1.2.3.4" "digests = sha256" "ess_cert_id_alg = sha256" >"$work/tsa.cnf"
-/usr/bin/python3 - "$work/tsa.cnf" "$work/tsa-port" <<'PYTHON' &
-import http.server, os, subprocess, sys
-
-class Stamp(http.server.BaseHTTPRequestHandler):
-    def do_POST(self):
-        query = self.rfile.read(int(self.headers["Content-Length"]))
-        reply = subprocess.run(["openssl", "ts", "-reply", "-config", sys.argv[1], "-queryfile", "/dev/stdin",
-                                "-out", "/dev/stdout"], input=query, capture_output=True, check=True).stdout
-        self.send_response(200)
-        self.send_header("Content-Type", "application/timestamp-reply")
-        self.send_header("Content-Length", str(len(reply)))
-        self.end_headers()
-        self.wfile.write(reply)
-
-    def log_message(self, *args):
-        pass
-
-service = http.server.HTTPServer(("127.0.0.1", 0), Stamp)
-with open(sys.argv[2] + ".new", "w") as port:
-    port.write(str(service.server_port))
-os.rename(sys.argv[2] + ".new", sys.argv[2])
-service.serve_forever()
-PYTHON
+/usr/bin/python3 tools/toolbox.py timestamp-server "$work/tsa.cnf" "$work/tsa-port" &  # its own pid, to end it
 server=$!
 for _ in $(seq 100); do [ -f "$work/tsa-port" ] || sleep 0.1; done
 export HARKWELL_SIGN_TSA_CAFILE=$work/tsa.pem
@@ -86,7 +54,7 @@ cp -r "$first/dist" "$work/token"
     HARKWELL_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat "$work/tsa-port")" run sign tools/sign.sh "$work/signed"
 )
 for flavour in win64 win32; do
-  /usr/bin/python3 -m zipfile -e "$work/signed/Harkwell-$version-$flavour-signed.zip" "$work/$flavour"
+  toolbox extract "$work/signed/Harkwell-$version-$flavour-signed.zip" "$work/$flavour"
   run verify "$osslsigncode" verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" \
     -in "$work/$flavour/Harkwell.exe"
   grep -q "Timestamp Server Signature verification: ok" "$work/verify.log" || {

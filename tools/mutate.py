@@ -269,7 +269,7 @@ class Build:
     compile commands and each object's dependencies."""
 
     def __init__(self, jobs):
-        for command in (["cmake", "--preset", PRESET], ["cmake", "--build", TREE, "-j", str(jobs)],
+        for command in (["cmake", "--preset", PRESET], ["cmake", "--build", "--preset", PRESET, "-j", str(jobs)],
                         ["ctest", "--test-dir", TREE, "--show-only=json-v1"]):
             result = subprocess.run(command, cwd=ROOT, capture_output=True, text=True)
             if result.returncode:

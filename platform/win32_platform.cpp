@@ -137,9 +137,9 @@ std::optional<std::string> ToAnsiExactly(const std::wstring& path, std::uint32_t
   BOOL* const usedDefault = utf8 ? nullptr : &lossy;
   const int length = WideCharToMultiByte(codePage, flags, path.c_str(), -1, nullptr, 0, nullptr, usedDefault);
   if (length <= 0 || lossy) return std::nullopt;
+  // The same text with the same flags: nothing is lost this time either.
   std::string ansi(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(codePage, flags, path.c_str(), -1, ansi.data(), length, nullptr, usedDefault);
-  if (lossy) return std::nullopt;
+  WideCharToMultiByte(codePage, flags, path.c_str(), -1, ansi.data(), length, nullptr, nullptr);
   ansi.resize(static_cast<std::size_t>(length) - 1);  // the NUL the conversion wrote
   return ansi;
 }

@@ -7,12 +7,11 @@ Usage: check-package.py [DIST_FOLDER [VERSION_FILE]]
 
 For each zip: the members, the two sounds (plain PCM WAVs), the machine type, the version resource (fixed part
 and strings), the manifest, the program icon's image sizes, the imported DLLs and the hardening of the
-Harkwell.exe stored in it; then SHA256SUMS against the zips. Prints a table;
+Harkwell.exe stored in it. Prints a table;
 exits 1 on any failure.
 Debian's python (/usr/bin/python3) is the one with python3-pefile.
 """
 
-import hashlib
 import io
 import struct
 import sys
@@ -60,50 +59,48 @@ def version_resource(pe):
             strings.get("FileVersion"), strings.get("ProductVersion"))
 
 
+def resource(pe, kind, number=1):
+    """The bytes of resource `number` of type `kind` (RT_MANIFEST, ...), or None."""
+    for entry in getattr(getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None), "entries", []):
+        if entry.id == pefile.RESOURCE_TYPE[kind]:
+            for item in entry.directory.entries:
+                if item.id == number:
+                    data = item.directory.entries[0].data.struct
+                    return pe.get_data(data.OffsetToData, data.Size)
+    return None
+
+
 def manifest_summary(pe):
     """The Common-Controls version, execution level, DPI awareness and supported Windows of RT_MANIFEST id 1."""
-    resources = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
-    for kind in resources.entries if resources else []:
-        if kind.id != pefile.RESOURCE_TYPE["RT_MANIFEST"]:
-            continue
-        for entry in kind.directory.entries:
-            if entry.id == 1:
-                data = entry.directory.entries[0].data.struct
-                root = ElementTree.fromstring(pe.get_data(data.OffsetToData, data.Size))
-                found = {"controls": None, "level": None, "dpiAware": None}
-                systems = []
-                for element in root.iter():
-                    tag = element.tag.rsplit("}", 1)[-1]
-                    if tag == "assemblyIdentity" and element.get("name") == "Microsoft.Windows.Common-Controls":
-                        found["controls"] = element.get("version")
-                    elif tag == "requestedExecutionLevel":
-                        found["level"] = element.get("level")
-                    elif tag == "dpiAware":
-                        found["dpiAware"] = element.text
-                    elif tag == "supportedOS":
-                        systems.append(SUPPORTED_OS.get(element.get("Id", "").lower(), element.get("Id")))
-                return (f"Common-Controls {found['controls']}, {found['level']}, dpiAware {found['dpiAware']}, "
-                        f"Windows {' '.join(systems) or 'none'}")
-    return "no RT_MANIFEST 1"
+    manifest = resource(pe, "RT_MANIFEST")
+    if manifest is None:
+        return "no RT_MANIFEST 1"
+    found, systems = {"controls": None, "level": None, "dpiAware": None}, []
+    for element in ElementTree.fromstring(manifest).iter():
+        tag = element.tag.rsplit("}", 1)[-1]
+        if tag == "assemblyIdentity" and element.get("name") == "Microsoft.Windows.Common-Controls":
+            found["controls"] = element.get("version")
+        elif tag == "requestedExecutionLevel":
+            found["level"] = element.get("level")
+        elif tag == "dpiAware":
+            found["dpiAware"] = element.text
+        elif tag == "supportedOS":
+            systems.append(SUPPORTED_OS.get(element.get("Id", "").lower(), element.get("Id")))
+    return (f"Common-Controls {found['controls']}, {found['level']}, dpiAware {found['dpiAware']}, "
+            f"Windows {' '.join(systems) or 'none'}")
 
 
 def icon_sizes(pe):
     """The sizes of the program icon's images (RT_GROUP_ICON 1), by colour depth: '32-bit 16 20 ...; 4-bit ...'."""
-    resources = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
-    for kind in resources.entries if resources else []:
-        if kind.id != pefile.RESOURCE_TYPE["RT_GROUP_ICON"]:
-            continue
-        for entry in kind.directory.entries:
-            if entry.id == 1:
-                data = entry.directory.entries[0].data.struct
-                group = pe.get_data(data.OffsetToData, data.Size)
-                by_depth = {}
-                for i in range(struct.unpack_from("<H", group, 4)[0]):
-                    width, _, _, _, _, bits = struct.unpack_from("<BBBBHH", group, 6 + 14 * i)
-                    by_depth.setdefault(bits, []).append(width or 256)
-                return "; ".join(f"{bits}-bit {' '.join(map(str, sorted(sizes)))}"
-                                 for bits, sizes in sorted(by_depth.items(), reverse=True))
-    return "no RT_GROUP_ICON 1"
+    group = resource(pe, "RT_GROUP_ICON")
+    if group is None:
+        return "no RT_GROUP_ICON 1"
+    by_depth = {}
+    for i in range(struct.unpack_from("<H", group, 4)[0]):
+        width, _, _, _, _, bits = struct.unpack_from("<BBBBHH", group, 6 + 14 * i)
+        by_depth.setdefault(bits, []).append(width or 256)
+    return "; ".join(f"{bits}-bit {' '.join(map(str, sorted(sizes)))}"
+                     for bits, sizes in sorted(by_depth.items(), reverse=True))
 
 
 def imported_dlls(pe):
@@ -187,19 +184,6 @@ def main(argv):
         ]
         rows += [(name, *row) for row in hardening(pe, exe, flavour)]
         print(f"{name} imports: {' '.join(dlls)}")
-
-    sums = dist / "SHA256SUMS"
-    listed = {}
-    if sums.is_file():
-        for line in sums.read_text().splitlines():
-            digest, file = line.split(maxsplit=1)
-            listed[file.lstrip("*")] = digest
-    for flavour in MACHINES:
-        name = f"Harkwell-{version}-{flavour}.zip"
-        actual = hashlib.sha256((dist / name).read_bytes()).hexdigest() if (dist / name).is_file() else None
-        rows.append(("SHA256SUMS", name, "listed, matches",
-                     "listed, matches" if actual and listed.get(name) == actual
-                     else "not listed" if name not in listed else "differs"))
 
     widths = [max(len(str(row[i])) for row in rows) for i in range(3)]
     failures = 0

@@ -8,8 +8,7 @@
 # (tools/check-signing.sh).
 # Prints the hashes and "reproducible: yes", and leaves the unsigned zips in
 # dist/; or prints the first difference and exits 1 (the clones are then kept).
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/lib.sh"
 started=$SECONDS
 commit=$(git rev-parse HEAD)
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
@@ -26,41 +25,29 @@ for clone in "$first" "$second"; do
 done
 
 echo "== Packaging in $first"
-(cd "$first" && TZ=UTC tools/package.sh >"$work/first.log" 2>&1) || { cat "$work/first.log"; exit 1; }
+(cd "$first" && TZ=UTC quietly "$work/first.log" tools/package.sh)
 sleep 3
 echo "== Packaging in $second"
-(cd "$second" && umask 077 && TZ=Pacific/Kiritimati tools/package.sh >"$work/second.log" 2>&1) ||
-  { cat "$work/second.log"; exit 1; }
+(cd "$second" && umask 077 && TZ=Pacific/Kiritimati quietly "$work/second.log" tools/package.sh)
 
 files=(dist/SHA256SUMS build/package-x64/bin/Harkwell.exe build/package-x86/bin/Harkwell.exe)
 for zip in "$first"/dist/*.zip; do
   files+=("dist/${zip##*/}")
 done
-first_difference() {  # first_difference A B: where B first departs from A
-  local message byte
-  [ -f "$2" ] || { echo "missing in the second clone"; return; }
-  message=$(cmp "$1" "$2" 2>&1 || true)
-  byte=$(sed -n 's/.* byte \([0-9]*\).*/\1/p' <<<"$message")
-  case $message in
-    *EOF*) echo "byte offset ${byte:-0} (one file ends there)" ;;
-    *) echo "byte offset $((byte - 1))" ;;  # cmp counts from 1
-  esac
-}
-
 echo "== Commit $commit"
 different=""
 for file in "${files[@]}"; do
   hash=$(sha256sum <"$first/$file" | cut -d' ' -f1)
   if cmp -s "$first/$file" "$second/$file"; then
     echo "  $hash  $file"
-  else
-    echo "  $hash  $file (first clone)"
-    [ ! -f "$second/$file" ] || echo "  $(sha256sum <"$second/$file" | cut -d' ' -f1)  $file (second clone)"
-    [ -n "$different" ] || different="$file, $(first_difference "$first/$file" "$second/$file")"
+    continue
   fi
+  echo "  $hash  $file (first clone)"
+  [ ! -f "$second/$file" ] || echo "  $(sha256sum <"$second/$file" | cut -d' ' -f1)  $file (second clone)"
+  [ -n "$different" ] || different=$(cmp "$first/$file" "$second/$file" 2>&1 | head -n 1)
 done
 if [ -n "$different" ]; then
-  echo "reproducible: no: first difference in $different (clones kept in $work)"
+  echo "reproducible: no: $different (clones kept in $work)"
   exit 1
 fi
 echo "== Signing the first clone's zips, attaching the signatures to the second's"

@@ -1,34 +1,15 @@
 #!/usr/bin/env python3
 """Plants one fault at a time in the portable product code and runs the host
-tests and the saved fuzz inputs against it; a fault nothing notices is a gap
-in the tests, or a change that alters nothing (those are listed in
-docs/mutants.md).
+tests and the saved fuzz inputs against it. docs/mutants.md says how, which
+faults it plants, its figures and the faults that change nothing, which a
+sample leaves out; it exits 1 when a fault survives that the document does
+not list.
 
     tools/mutate.py                          every mutant
     tools/mutate.py --sample 20 [--seed S]   20 that compile, chosen by the seed
-                                             (the checked-out commit's hash by
-                                             default), leaving out the
-                                             equivalent ones docs/mutants.md
-                                             lists (CI)
+                                             (default: the checked-out commit's hash)
     tools/mutate.py --only ID [ID ...]       just these
     tools/mutate.py --list                   the mutants, run none
-
-Faults: a comparison flipped or moved by one (cmp), an integer constant off by
-one (const), a condition or one operand of && and || negated (negate), && and
-|| swapped (logic), a statement that is only a call (call) or an assignment
-(assign) removed, a returned value replaced (return). A mutant's id hashes
-its file, operator, and its text before and after, so it holds while
-unrelated lines move.
-
-Everything else comes from the build tree of the `mutants` preset, built with
-the fuzzers' sanitizers: the tests are its ctest tests, each program's sources
-are what ninja builds it from, each source's flags are its compile command
-(compile_commands.json), and the files mutated are the sources and headers
-they compile from monitor/, notify/, platform/ and ui/, but the simulated
-game: a source's every line of code, a header's functions and constants. A
-mutant's objects are compiled into build/mutants/planted/ with the mutated
-file laid over the tree; the working tree is only read.
-Exits 1 when a mutant survives that docs/mutants.md does not list.
 """
 import argparse, concurrent.futures as futures, hashlib, json, os, random, re
 import shlex, shutil, subprocess, sys, threading, time

@@ -20,7 +20,8 @@ version=$(version)
 rm -rf dist
 mkdir dist
 toolbox release dist "$version"
-(cd dist && sha256sum "Harkwell-$version-win64.zip" "Harkwell-$version-win32.zip" >SHA256SUMS)
+(cd dist && sha256sum "Harkwell-$version-win64.zip" "Harkwell-$version-win32.zip" >SHA256SUMS &&
+  sha256sum --check --quiet SHA256SUMS)
 tools/check-package.py dist build/package-x64/version.txt
 echo
 cat dist/SHA256SUMS

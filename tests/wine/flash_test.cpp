@@ -224,6 +224,11 @@ TEST(Tray, VersionFourFollowsEachAddAndWithNotifyEachAnnouncementInTheTrayIsOneS
                  std::to_string(trayRecords[i].dwInfoFlags) + "\n";
   EXPECT_EQ(notices, (name + " has joined").substr(0, 255) + "|Harkwell16\n" +
                          ("Jazz has left, " + name + " has left").substr(0, 255) + "|Harkwell16\n");
+  const std::size_t before = trayRecords.size();  // shown, the title alone tells
+  ShowWindow(ui::form1::Window(), SW_RESTORE);
+  ASSERT_TRUE(game.Start() && game.Command("join 1 Eve") && game.WaitForTitle("Eve has joined"));
+  EXPECT_TRUE(std::none_of(trayRecords.begin() + before, trayRecords.end(),
+                           [](auto& r) { return r.uFlags == NIF_INFO; }));
 }
 
 // winmm loads once a program (below, as a Windows 7's without its functions): a program of its own.
@@ -289,6 +294,7 @@ TEST(Refused, AGameThatCannotBeOpenedOrNoWinmmGetsItsMessageAndAnotherProgramsGa
   platform::CloseProcessHandle(process);
   endless = game.Window();  // a list of the class's windows that never ends: the search does
   EXPECT_EQ(platform::FindProcessWindow(kGameWindowClass, self), 0u);
+  EXPECT_EQ(platform::TopLevelWindows(kGameWindowClass).size(), 4096u);
   endless = nullptr;
 }
 

@@ -10,7 +10,7 @@ geometry so that the sizes stay in step and nobody has to edit pixels by hand.
 The 256-pixel image is stored as PNG, as Windows Vista and later read it: as
 a bitmap it would take 260 KiB, several times the rest of the exe.
 
-Usage: make_icon.py OUTPUT.ico [PREVIEW.ppm]
+Usage: make_icon.py OUTPUT.ico
 """
 
 import math
@@ -117,23 +117,31 @@ def draw_rgba(size):
     return pixels
 
 
+def mask_rows(transparent):
+    """The 1-bit mask, bottom row first as bitmaps are stored, each row's first
+    pixel in its top bit and the row padded to 32 bits."""
+    size, rows = len(transparent), b""
+    for row in reversed(transparent):
+        bits = 0
+        for clear in row:
+            bits = (bits << 1) | clear
+        row_bytes = (size + 7) // 8
+        rows += (bits << (8 * row_bytes - size)).to_bytes(row_bytes, "big").ljust((size + 31) // 32 * 4, b"\0")
+    return rows
+
+
 def image_bytes(pixels):
     """The icon image: BITMAPINFOHEADER, palette, 4-bit colour rows, 1-bit mask rows."""
     size = len(pixels)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
     palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
     colour_stride = ((size * 4 + 31) // 32) * 4
-    mask_stride = ((size + 31) // 32) * 4
-    colour_rows, mask_rows = b"", b""
+    colour_rows = b""
     for row in reversed(pixels):  # bitmaps are stored bottom row first
         nibbles = [BLACK if c is TRANSPARENT else c for c in row]
         packed = bytes((nibbles[i] << 4) | nibbles[i + 1] for i in range(0, size, 2))
         colour_rows += packed.ljust(colour_stride, b"\0")
-        bits = 0
-        for c in row:
-            bits = (bits << 1) | (1 if c is TRANSPARENT else 0)
-        mask_rows += bits.to_bytes(size // 8, "big").ljust(mask_stride, b"\0")
-    return header + palette + colour_rows + mask_rows
+    return header + palette + colour_rows + mask_rows([[c is TRANSPARENT for c in row] for row in pixels])
 
 
 def true_colour_bytes(pixels):
@@ -141,16 +149,8 @@ def true_colour_bytes(pixels):
     rows (set where fully transparent, for whatever ignores the alpha)."""
     size = len(pixels)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    mask_stride = ((size + 31) // 32) * 4
-    colour_rows, mask_rows = b"", b""
-    for row in reversed(pixels):  # bitmaps are stored bottom row first
-        colour_rows += b"".join(struct.pack("<BBBB", b, g, r, a) for r, g, b, a in row)
-        bits = 0
-        for pixel in row:
-            bits = (bits << 1) | (1 if pixel[3] == 0 else 0)
-        row_bytes = (size + 7) // 8  # the first pixel in the top bit
-        mask_rows += (bits << (8 * row_bytes - size)).to_bytes(row_bytes, "big").ljust(mask_stride, b"\0")
-    return header + colour_rows + mask_rows
+    colour_rows = b"".join(struct.pack("<BBBB", b, g, r, a) for row in reversed(pixels) for r, g, b, a in row)
+    return header + colour_rows + mask_rows([[pixel[3] == 0 for pixel in row] for row in pixels])
 
 
 def png_bytes(pixels):
@@ -178,26 +178,8 @@ def icon_file(images):
     return directory + entries + data
 
 
-def preview(path, images, scale=4, background=(0xFF, 0xFF, 0xFF)):
-    """Every image side by side, enlarged, over `background`, as a binary PPM for a quick look."""
-    width = sum(len(p) for p in images) * scale + scale * (len(images) - 1)
-    height = max(len(p) for p in images) * scale
-    canvas = [[background] * width for _ in range(height)]
-    left = 0
-    for pixels in images:
-        for y, row in enumerate(pixels):
-            for x, (r, g, b, a) in enumerate(row):
-                rgb = tuple(round((c * a + k * (255 - a)) / 255) for c, k in zip((r, g, b), background))
-                for dy in range(scale):
-                    canvas[y * scale + dy][left + x * scale:left + (x + 1) * scale] = [rgb] * scale
-        left += len(pixels) * scale + scale
-    with open(path, "wb") as out:
-        out.write(b"P6 %d %d 255\n" % (width, height))
-        out.write(bytes(v for row in canvas for rgb in row for v in rgb))
-
-
 def main(argv):
-    if len(argv) not in (2, 3):
+    if len(argv) != 2:
         sys.stderr.write(__doc__)
         return 2
     true_colour = [draw_rgba(size) for size in TRUE_COLOUR_SIZES]
@@ -206,10 +188,6 @@ def main(argv):
     images += [(len(p), 4, image_bytes(p)) for p in palette]
     with open(argv[1], "wb") as out:
         out.write(icon_file(images))
-    if len(argv) == 3:
-        as_rgba = [[[(0, 0, 0, 0) if c is TRANSPARENT else PALETTE[c] + (255,) for c in row] for row in p]
-                   for p in palette]
-        preview(argv[2], true_colour + as_rgba)
     return 0
 
 

@@ -133,6 +133,7 @@ bool IsProcessWindow(WindowHandle window, const char* className, std::uint32_t p
 
 ProcessHandle OpenProcessHandle(std::uint32_t access, bool, std::uint32_t processId) {
   auto& game = Game();
+  game.openAccess = access;
   const auto* other = simulated::OtherWith(&simulated::OtherProgram::processId, processId);
   const bool opens = other != nullptr ? other->openable
                                       : game.running && game.processOpenable && processId == game.processId;

@@ -75,6 +75,7 @@ struct SimulatedGame {
   std::vector<SoundCall> soundsPlayed;
   std::vector<platform::FlashWindowInfo> flashesRequested;
   std::vector<platform::ProcessHandle> openHandles;
+  std::uint32_t openAccess = 0;  // as the last open asked
   long closeCalls = 0;
 };
 

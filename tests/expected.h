@@ -25,6 +25,8 @@ inline constexpr char kGameAsAdministrator[] =
     "start JJ2 normally.";
 inline constexpr char kGameNotReadable[] = "JJ2 is running, but Windows does not let Harkwell read it.";
 inline constexpr unsigned kTrayIconId = 1;
+// Read, query and wait, and nothing that could change the game.
+inline constexpr std::uint32_t kProcessAccess = 0x0010 | 0x1000 | 0x00100000;
 inline constexpr char kGameTitle[] = "Jazz Jackrabbit 2";  // the game's own, which Harkwell puts back
 inline constexpr int kAnnouncementTicks = 16;              // an announcement stays up this many ticks
 

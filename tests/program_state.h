@@ -16,6 +16,7 @@ inline void ResetProgramState() {
   titleCountdown = 0;
   announcementInTitle = false;
   announcementToRetry.reset();
+  announcements = {};
 }
 
 }  // namespace harkwell

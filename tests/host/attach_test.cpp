@@ -28,8 +28,9 @@ TEST_F(AttachTest, FailsWhenNoGameRunsOrItsProcessCannotBeOpened) {
   }
 
   simulated::ResetGame();
-  game().windowClass = "SomethingElse";  // a window of another class is not the game
-  EXPECT_FALSE(Attach());
+  game().windowClass = "SomethingElse";   // a window of another class is not the game, nor another
+  game().others = {{.openable = false}};  // program's that refuses us
+  EXPECT_TRUE(!Attach() && WhyNotAttached() == AttachFailure::NoGame);
 
   // Another program's window of the class in front of the game's: {its title and marker; the game's title}.
   // The game is taken, and only its handle kept.
@@ -43,6 +44,7 @@ TEST_F(AttachTest, FailsWhenNoGameRunsOrItsProcessCannotBeOpened) {
     EXPECT_TRUE(Attach()) << title;
     EXPECT_EQ(gameAttachment.gameWindow, game().window);
     EXPECT_EQ(game().openHandles.size(), 1u);
+    EXPECT_EQ(game().openAccess, expected::kProcessAccess);
   }
 }
 

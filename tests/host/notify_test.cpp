@@ -25,10 +25,14 @@ TEST_F(TitleTest, AnnouncementShowsForSixteenTicksThenTheGameTitleReturns) {
   Join(1, "|1Jo");
   MonitorTick();
   EXPECT_EQ(game().title, "1Jo has joined");
+  EXPECT_TRUE(announcements.count == 1 && announcements.last == "1Jo has joined");
   EXPECT_TRUE(TitlesOverTicks(16).empty());
   EXPECT_EQ(titleCountdown, 0);
   MonitorTick();
   EXPECT_EQ(game().title, kGameTitle);
+  game().title = "the game's own";  // taken back: Exit has nothing to put back
+  PutBackGameTitle();
+  EXPECT_EQ(game().title, "the game's own");
 
   // A name made only of removed characters leaves the leading blank.
   Join(4, "|\xA7|");

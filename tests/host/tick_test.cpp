@@ -21,6 +21,7 @@ TEST_F(TickTest, AnEndedGameGivesEveryoneOneLeaveThenTheNextIsAwaitedWithoutRead
   game().flashesRequested.clear();
   EXPECT_EQ(MonitorTick(), TickOutcome::WaitingForGame);
   EXPECT_EQ(game().titlesSet, Titles{"Spaz has left, Jazz has left"});
+  EXPECT_EQ(announcements.last, "Spaz has left, Jazz has left");
   ASSERT_EQ(game().soundsPlayed.size(), 1u);
   EXPECT_EQ(game().soundsPlayed[0].path, u"leave.wav");
   EXPECT_EQ(game().flashesRequested.size(), 1u);

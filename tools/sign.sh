@@ -1,34 +1,19 @@
 #!/usr/bin/env bash
-# Signs the Harkwell.exe of both release zips that tools/package.sh left in
-# DIST, with Authenticode (osslsigncode), and writes
-#   DIST/signatures/Harkwell-<version>-win64.exe.pkcs7.pem   the detached signatures
-#   DIST/signatures/Harkwell-<version>-win32.exe.pkcs7.pem
-#   DIST/Harkwell-<version>-win64-signed.zip                 the zips with the signed exes,
-#   DIST/Harkwell-<version>-win32-signed.zip                 made by tools/attach-signatures.sh
-#   DIST/SHA256SUMS-signed                                   their checksums
-# The unsigned zips and SHA256SUMS stay as they are.
-# Usage: tools/sign.sh [DIST]     (default: dist)
-# The key comes from the environment, one of:
-#   HARKWELL_SIGN_PKCS12         a PKCS#12 file with the key and its certificate chain
-#   HARKWELL_SIGN_PKCS11_MODULE  a token's PKCS#11 module (for example /usr/lib/softhsm/libsofthsm2.so),
-#   HARKWELL_SIGN_PKCS11_KEY     the key on it, as a PKCS#11 URI ("pkcs11:token=...;object=...;type=private"),
-#   HARKWELL_SIGN_CERTS          and its certificate chain (PEM); through OpenSSL's pkcs11 engine
-#                                (Debian: libengine-pkcs11-openssl), or HARKWELL_SIGN_PKCS11_ENGINE
-# and, optionally:
-#   HARKWELL_SIGN_PASSWORD_FILE  a file holding the PKCS#12 password or the token's PIN
-#   HARKWELL_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamping service, so that the signature
-#                                stays valid after the certificate expires
-#   HARKWELL_SIGN_CAFILE         the root certificate(s) to check the signatures against
-#                                (default: the system's bundle)
-#   HARKWELL_SIGN_TSA_CAFILE     the same for the timestamp's signer
-#   OSSLSIGNCODE                 another osslsigncode than the system's
-# Only options that Debian 12's osslsigncode (2.5) has are used.
+# Signs the Harkwell.exe of both release zips in DIST (default: dist) with
+# Authenticode (osslsigncode, only options Debian 12's 2.5 has): the detached
+# signatures go to DIST/signatures/, and tools/attach-signatures.sh makes the
+# signed zips and SHA256SUMS-signed from them. The unsigned zips stay as they are.
+# The key, from the environment: HARKWELL_SIGN_PKCS12 (a PKCS#12 file with its
+# chain), or a token through OpenSSL's pkcs11 engine: HARKWELL_SIGN_PKCS11_MODULE,
+# HARKWELL_SIGN_PKCS11_KEY (a PKCS#11 URI), HARKWELL_SIGN_CERTS (the chain, PEM)
+# and optionally HARKWELL_SIGN_PKCS11_ENGINE. Optional: HARKWELL_SIGN_PASSWORD_FILE
+# (the password or PIN), HARKWELL_SIGN_TIMESTAMP_URL (an RFC 3161 service, so the
+# signature outlives the certificate), and those of tools/attach-signatures.sh.
 source "$(dirname "$0")/lib.sh"
 dist=${1:-dist}
 version=$(version)
 osslsigncode=${OSSLSIGNCODE:-osslsigncode}
 
-key=()
 if [ -n "${HARKWELL_SIGN_PKCS12:-}" ]; then
   key=(-pkcs12 "$HARKWELL_SIGN_PKCS12")
 elif [ -n "${HARKWELL_SIGN_PKCS11_MODULE:-}" ] && [ -n "${HARKWELL_SIGN_PKCS11_KEY:-}" ] &&

@@ -5,15 +5,7 @@ bench/BENCHMARKS.md.in, with its plots.
 Called by tools/run-benchmarks.sh after the builds, inside a Wine session
 (WINEPREFIX and DISPLAY set). Every figure in the report comes from this run.
 """
-import datetime
-import json
-import os
-import platform
-import re
-import statistics
-import string
-import subprocess
-import time
+import datetime, json, os, platform, re, statistics, string, subprocess, time
 from pathlib import Path
 
 import matplotlib
@@ -41,13 +33,12 @@ def host_benchmark(tree="host-release"):
     run([str(ROOT / f"build/{tree}/bin/host_tick_bench"), "--benchmark_min_time=0.2", "--benchmark_repetitions=5",
          "--benchmark_report_aggregates_only=true", f"--benchmark_out={out}", "--benchmark_out_format=json"])
     rows = []
-    for b in json.loads(out.read_text())["benchmarks"]:
-        if b.get("aggregate_name") == "median":
-            args = dict(part.split(":") for part in b["run_name"].split("/")[1:])
-            rows.append({"players": int(args["players"]), "name_bytes": int(args["name_bytes"]),
-                         "zero_cost": args["zero_cost_reads"] == "1", "ns_per_tick": b["real_time"],
-                         "reads": b["reads_per_tick"], "allocs": b["allocs_per_tick"],
-                         "ns_per_read": b["real_time"] / b["reads_per_tick"]})
+    for b in (b for b in json.loads(out.read_text())["benchmarks"] if b.get("aggregate_name") == "median"):
+        args = dict(part.split(":") for part in b["run_name"].split("/")[1:])
+        rows.append({"players": int(args["players"]), "name_bytes": int(args["name_bytes"]),
+                     "zero_cost": args["zero_cost_reads"] == "1", "ns_per_tick": b["real_time"],
+                     "reads": b["reads_per_tick"], "allocs": b["allocs_per_tick"],
+                     "ns_per_read": b["real_time"] / b["reads_per_tick"]})
     return rows
 
 
@@ -133,9 +124,9 @@ def process_figures(exe):
                                         "server": (end[2] - start[2]) / wall * 100,
                                         "ticks_per_second": ticks / wall,
                                         "reads_per_second": ticks * reads_per_tick / wall}
-            figures["rss_kib"] = memory_kib(pids["harkwell"], "VmRSS")
-            figures["hwm_kib"] = memory_kib(pids["harkwell"], "VmHWM")
-            figures["game_rss_kib"] = memory_kib(pids["simgame"], "VmRSS")
+            for figure, who, key in (("rss", "harkwell", "VmRSS"), ("hwm", "harkwell", "VmHWM"),
+                                     ("game_rss", "simgame", "VmRSS")):
+                figures[figure + "_kib"] = memory_kib(pids[who], key)
         elif key == "PRIVATE_BYTES":
             figures["private"][words[1]] = (int(words[2]), int(words[3]))
         elif key in ("HANDLES", "GDI", "WINDOWS"):
@@ -228,8 +219,8 @@ def main():
         if exe:
             print(f"{exe} under Wine ({PHASE_SECONDS} s per phase, {JOINS} joins)...", flush=True)
             measured[name] = process_figures(Path(exe).resolve())
-    base, proc = measured.get("base"), measured["proc"]
-    sizes = {arch: (folder / "Harkwell.exe").stat().st_size for arch, folder in (("x86_64", X64), ("i686", X86))}
+    proc, folders = measured["proc"], {"x86_64": X64, "i686": X86}
+    sizes = {arch: (folder / "Harkwell.exe").stat().st_size for arch, folder in folders.items()}
     unprotected = {arch: (ROOT / f"build/{tree}-unprotected/bin/Harkwell.exe").stat().st_size
                    for arch, tree in (("x86_64", "x64"), ("i686", "x86"))}
     plots(host, wine, proc["latency"])
@@ -238,7 +229,7 @@ def main():
                       if line.startswith("model name")), platform.processor())
     full_host = next(r for r in host if r["players"] == 32 and r["name_bytes"] == 64 and r["zero_cost"])
     full_wine = next(r for r in wine if r["players"] == 32 and r["name_bytes"] == 64)
-    floor, lat = proc["floor"], proc["latency"]
+    floor, lat, private = proc["floor"], proc["latency"], proc["private"]
     figures = {
         "date": datetime.date.today().isoformat(),
         "machine": f"{cpu_model}, {os.cpu_count()} cores, {platform.system()} {platform.release()}, "
@@ -249,22 +240,18 @@ def main():
         "floor_wall_us": f"{floor['wall_us']:.0f}", "startup_ms": f"{proc['startup_ms']:.0f}",
         "rss_mb": f"{proc['rss_kib'] / 1024:.1f}", "hwm_mb": f"{proc['hwm_kib'] / 1024:.1f}",
         "game_rss_mb": f"{proc['game_rss_kib'] / 1024:.1f}",
-        "private_bytes": " / ".join(f"{v / 1048576:.2f} MB" for v in (
-            proc["private"]["start"][0], proc["private"]["end"][0], proc["private"]["end"][1])),
+        "private_bytes": " / ".join(f"{v / 1048576:.2f} MB" for v in (private["start"][0], *private["end"])),
         "latency": f"{statistics.median(lat):.0f} / {percentile(lat, 0.95):.0f} / {max(lat):.0f} ms",
         "full_read_us": f"{full_wine['read_us']:.0f}", "full_tick_ms": f"{full_wine['us_per_tick'] / 1e3:.0f}",
         "full_tick_ratio": f"{full_wine['us_per_tick'] / full_wine['floor_us']:.2f}",
         "full_host_us": f"{full_host['ns_per_tick'] / 1e3:.1f}", "full_host_ns_per_read": f"{full_host['ns_per_read']:.1f}",
+        **{f"cpu_{phase}": f"{cpu_text(cpu, 'own')} / {cpu_text(cpu, 'server')}; {cpu['ticks_per_second']:.2f} ticks/s"
+           for phase, cpu in proc["cpu"].items()},
+        **{key: " / ".join("not available under Wine" if proc[key][when] < 0 else str(proc[key][when])
+                           for when in ("start", "empty", "full", "end")) for key in ("handles", "gdi", "windows")},
+        **{f"size_{arch}": f"{sizes[arch] / 1024:.0f}" for arch in folders},
+        **{f"imports_{arch}": ", ".join(imports(folder / "Harkwell.exe")) for arch, folder in folders.items()},
     }
-    for phase in ("empty", "full"):
-        cpu = proc["cpu"][phase]
-        figures[f"cpu_{phase}"] = f"{cpu_text(cpu, 'own')} / {cpu_text(cpu, 'server')}; {cpu['ticks_per_second']:.2f} ticks/s"
-    for key in ("handles", "gdi", "windows"):
-        figures[key] = " / ".join("not available under Wine" if proc[key][when] < 0 else str(proc[key][when])
-                                  for when in ("start", "empty", "full", "end"))
-    for arch, folder in (("x86_64", X64), ("i686", X86)):
-        figures[f"size_{arch}"] = f"{sizes[arch] / 1024:.0f}"
-        figures[f"imports_{arch}"] = ", ".join(imports(folder / "Harkwell.exe"))
     figures["host_rows"] = "\n".join(
         row(r["players"], r["name_bytes"], f"{r['reads']:.0f}", f"{r['ns_per_tick'] / 1e3:.2f}", f"{r['ns_per_read']:.1f}",
             f"{same_shape(host, r)['ns_per_tick'] / 1e3:.2f}", f"{same_shape(host, r)['ns_per_read']:.1f}", f"{r['allocs']:.0f}")
@@ -274,7 +261,7 @@ def main():
             f"{r['us_per_tick']:.0f}", f"{r['floor_us']:.0f}", f"{r['us_per_tick'] / r['floor_us']:.3f}")
         for r in wine)
     if baseline:
-        figures["baseline_rows"] = baseline_rows(base, proc, sizes, baseline)
+        figures["baseline_rows"] = baseline_rows(measured["base"], proc, sizes, baseline)
         figures["baseline_name"] = os.environ.get("BASELINE_NAME", Path(baseline).name)
 
     rows, ratios, extra_ns = [], [], []

@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
-# Line and branch coverage of the product code: monitor/, notify/, platform/
-# (less the simulated game) and ui/. It counts what the instrumented trees'
-# tests reached: the host tests and the fuzz corpora replayed (HOST_TREE), and
-# the Windows tests under Wine (WINDOWS_TREE, read with MinGW's gcov). Both
-# trees are configured with -DHARKWELL_COVERAGE=ON, as tools/run-tests.sh
-# does; their counts add up over runs until the tree is rebuilt. Branches that
-# only an exception takes are left out.
-# Prints one line, "coverage: lines L% branches B% (floor F%, ...)", and writes
-# an HTML report to build/coverage/index.html. Fails when the branch figure is
-# more than a point below the floor that docs/coverage.md holds, or when a
-# line with a branch no test takes is not listed there with its reason (the
-# retry paths that Wine's timing may or may not take are listed as such).
+# Line and branch coverage of the product code (monitor/, notify/, platform/
+# less the simulated game, ui/) by the tests of the instrumented trees (the
+# presets host-coverage and x64-coverage): the host tests and fuzz corpora
+# (HOST_TREE), and the Windows tests under Wine (WINDOWS_TREE, MinGW's gcov).
+# Branches only an exception takes are left out. Writes build/coverage/index.html;
+# fails when branches fall more than a point below docs/coverage.md's floor, or a
+# line with a branch no test takes is not listed there with its reason.
 # Usage: tools/coverage.sh [HOST_TREE [WINDOWS_TREE]]   (build/host build/x64)
 source "$(dirname "$0")/lib.sh"
 host=${1:-build/host}

@@ -1,11 +1,9 @@
 # shellcheck shell=bash
-# The steps the tools' scripts share, sourced by each: strict mode, the
-# project's root as the current folder, and
+# Sourced by every tool script: strict mode, the project's root as the current folder, and
 #   quietly LOG COMMAND...    COMMAND with its output kept in LOG, shown only if it fails
 #   build PRESET [TARGET...]  configures the preset's tree and builds it, or only TARGETs
 #   version [ROOT]            the release's version, as the package build wrote it
-#   toolbox JOB ARGS...       a job of tools/toolbox.py (the zips, the time-stamping
-#                             service, the compile database), in Debian's python
+#   toolbox JOB ARGS...       a job of tools/toolbox.py
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 

@@ -1,18 +1,15 @@
 #!/usr/bin/python3
-"""The tools' shared Python, one job a subcommand (tools/lib.sh runs them as
-`toolbox JOB ...`); check-package.py imports it.
+"""The tools' shared Python, one job a subcommand (`toolbox JOB ...` in tools/lib.sh):
 
-  release DIST VERSION         the two release zips, from the package trees
-  exe ZIP FILE                 a zip's Harkwell.exe into FILE
-  extract ZIP FOLDER           every member of a zip into FOLDER
-  with-exe ZIP EXE OUT         ZIP with EXE as its Harkwell.exe, all else as it is
-  timestamp-server CNF PORT    an RFC 3161 service (openssl ts with CNF) on a
-                               loopback port, written to the file PORT
+  release DIST VERSION       the two release zips, from the package trees
+  exe ZIP FILE               a zip's Harkwell.exe into FILE
+  extract ZIP FOLDER         every member of a zip into FOLDER
+  with-exe ZIP EXE OUT       ZIP with EXE as its Harkwell.exe, all else as it is
+  timestamp-server CNF PORT  an RFC 3161 service (openssl ts with CNF) on a loopback port, written to PORT
   compile-db ROOT TREE... -- SOURCE...
-                               each TREE/static-analysis/compile_commands.json:
-                               the SOURCEs it compiles first, one command each
-  untaken LISTING REPORT       fails on a line with a branch no test takes (gcovr's
-                               JSON REPORT) that LISTING does not name as `path:line`
+                             each TREE/static-analysis/compile_commands.json: the SOURCEs it compiles first
+  untaken LISTING REPORT     fails on a line with a branch no test takes (gcovr's JSON REPORT)
+                             that LISTING does not name as `path:line`
 Run with Debian's python (/usr/bin/python3): the zips' bytes come from its zlib.
 """
 import http.server
@@ -89,22 +86,18 @@ def timestamp_server(config, port_file):
 def compile_db(root, *arguments):
     """A file missing from every tree fails, rather than going unchecked."""
     split = arguments.index("--")
-    trees, sources = arguments[:split], arguments[split + 1:]
-    databases = [json.load(open(os.path.join(tree, "compile_commands.json"))) for tree in trees]
-    chosen = [{} for _ in trees]
-    for source in sources:
+    trees, chosen = arguments[:split], {tree: [] for tree in arguments[:split]}
+    databases = {tree: json.load(open(os.path.join(tree, "compile_commands.json"))) for tree in trees}
+    for source in arguments[split + 1:]:
         path = os.path.join(root, source)
-        for tree, database, picked in zip(trees, databases, chosen):
-            command = next((entry for entry in database if entry["file"] == path), None)
-            if command:
-                picked[source] = command
-                break
-        else:
+        found = next(((tree, entry) for tree in trees for entry in databases[tree] if entry["file"] == path), None)
+        if not found:
             sys.exit(f"{source}: no compile command in {' or '.join(trees)}")
-    for tree, picked in zip(trees, chosen):
+        chosen[found[0]].append(found[1])
+    for tree, commands in chosen.items():
         os.makedirs(os.path.join(tree, "static-analysis"), exist_ok=True)
         with open(os.path.join(tree, "static-analysis", "compile_commands.json"), "w") as out:
-            json.dump(list(picked.values()), out, indent=1)
+            json.dump(commands, out, indent=1)
 
 
 def untaken(listing, report):

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine, builds everything and runs every test: the
-# formatting; the host tests and the fuzz corpora replayed; the fuzzers, the
-# static analyzers and a sample of planted faults, at low priority beside the
-# Windows tests under Wine (ctest starts its own Xvfb and Wine session), which
-# wait on the game's ticks far more than they compute; the coverage of all of
-# it; and the release zips built twice to show they are reproducible.
+# The test command: sets up a Debian 12 machine, builds everything and runs
+# every check: formatting; host tests and the fuzz corpora replayed; the Windows
+# tests under Wine (ctest starts its own Xvfb and Wine session), with fuzzing,
+# static analysis and a sample of planted faults at low priority beside them, as
+# the Windows tests mostly wait on the game's ticks; coverage; the release zips
+# built twice to show they are reproducible, and their exes tested.
 source "$(dirname "$0")/lib.sh"
 tools/setup-debian.sh
 start=$(date +%s)
@@ -14,8 +14,7 @@ echo "== Formatting"
 find monitor notify platform ui tests tools bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
   xargs -0 clang-format --dry-run -Werror
 
-# The host and 64-bit trees are the instrumented ones: their tests are the
-# coverage's. The 32-bit tree is only run, beside them, all four ways.
+# The host and 64-bit trees are instrumented: their tests are the coverage's.
 for preset in host-coverage x86 x64-coverage; do
   build "$preset"
 done
@@ -28,9 +27,7 @@ elapsed
 logs=build/ci-logs
 rm -rf "$logs"
 mkdir -p "$logs"
-# The planted faults are a sample drawn afresh for each commit (its hash is the
-# seed, which the log prints); a survivor that docs/mutants.md does not list
-# as equivalent fails the run.
+# The planted faults are a sample drawn afresh for each commit (its hash is the seed).
 echo "== In the background, at low priority: fuzzing, static analysis, planted faults (logs in $logs)"
 (
   nice -n 19 tools/run-fuzz.sh >"$logs/fuzz.log" 2>&1 && echo ok >"$logs/fuzz.ok"

@@ -1,53 +1,52 @@
 #!/bin/sh
-# Starts or stops a Wine session under DIR: a display (an Xvfb of its own, or
-# the one given) and a persistent wineserver on the prefix DIR/prefix, made on
-# first use. DIR/env tells the programs run in the session their DISPLAY.
-# The ctest fixture of the Windows tests and tools/enter-wine-session.sh use it.
-# Usage: wine-session.sh start DIR [DISPLAY] | stop DIR
+# The Wine session the Windows programs run in, under DIR: a display (an Xvfb of its own, or the
+# one given) and a persistent wineserver on the prefix DIR/prefix, made on first use; DIR/env holds
+# the programs' environment. ctest starts and stops it as the Windows tests' fixture and runs each
+# test program in it, with --wine32 through tools/wine32.sh so that it can start 32-bit programs;
+# tools/enter-wine-session.sh enters it by hand.
+# Usage: wine-session.sh start DIR [DISPLAY] | stop DIR | run DIR [--wine32] PROGRAM.exe [ARGS...]
 set -eu
 action=$1
 mkdir -p "$2"
 dir=$(cd "$2" && pwd)
-wine_session=$dir
-. "$(dirname "$0")/wine-env.sh"
+shift 2
 
 stop() {
-  wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX=$dir/prefix wineserver -k >/dev/null 2>&1 || true
   if [ -f "$dir/xvfb.pid" ]; then
     kill "$(cat "$dir/xvfb.pid")" >/dev/null 2>&1 || true
-    rm -f "$dir/xvfb.pid"
   fi
-  rm -f "$dir/env"
+  rm -f "$dir/xvfb.pid" "$dir/env"
 }
 
 case $action in
 start)
   stop
-  if [ $# -ge 3 ] && [ -n "$3" ]; then
-    display=$3
-  else
-    number=90
-    while [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ]; do number=$((number + 1)); done
+  display=${1:-}
+  if [ -z "$display" ]; then
+    # Xvfb picks a free display and writes its number once it takes clients. Detached, with no
+    # link to the caller's output, which ctest waits on.
+    number=$(
+      setsid Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp </dev/null 2>/dev/null &
+      echo $! >"$dir/xvfb.pid"
+    )
+    [ -n "$number" ] || { echo "wine-session: Xvfb did not start" >&2; exit 1; }
     display=:$number
-    # Detached, with no link to the caller's output, which ctest waits on.
-    setsid Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-    echo $! >"$dir/xvfb.pid"
-    tries=0
-    until DISPLAY=$display xdpyinfo >/dev/null 2>&1; do
-      tries=$((tries + 1))
-      [ $tries -le 100 ] || { echo "wine-session: Xvfb $display did not start" >&2; exit 1; }
-      sleep 0.1
-    done
   fi
-  export DISPLAY="$display"
-  echo "DISPLAY=$display" >"$dir/env"
+  # Wine's own messages off, no .NET or Gecko installers, and profiles of instrumented programs
+  # written to their Unix paths (through Wine's drive Z:). Load orders that the caller sets in
+  # WINEDLLOVERRIDES are kept.
+  cat >"$dir/env" <<EOF
+export WINEPREFIX="$dir/prefix" DISPLAY="$display" WINEDEBUG=-all GCOV_PREFIX=Z:
+export WINEDLLOVERRIDES="mscoree,mshtml=\${WINEDLLOVERRIDES:+;\$WINEDLLOVERRIDES}"
+EOF
+  . "$dir/env"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (about 20 s)..."
     wine wineboot -i >/dev/null 2>&1 || true
     # Without a window manager, hiding an X-managed window waits two seconds.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-    # A program that crashes prints its backtrace and ends, instead of
-    # waiting in a dialog nobody sees.
+    # A program that crashes prints its backtrace and ends, not waiting in a dialog nobody sees.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w
   fi
@@ -61,8 +60,20 @@ start)
 stop)
   stop
   ;;
+run)
+  if [ ! -f "$dir/env" ]; then
+    echo "wine-session: no session in $dir (the wine_session_start test starts it)" >&2
+    exit 1
+  fi
+  . "$dir/env"
+  if [ "${1:-}" = --wine32 ]; then
+    shift
+    exec "$(dirname "$0")/../tools/wine32.sh" "$@"
+  fi
+  exec wine "$@"
+  ;;
 *)
-  echo "usage: wine-session.sh start DIR [DISPLAY] | stop DIR" >&2
+  echo "wine-session: no action $action (start, stop or run)" >&2
   exit 2
   ;;
 esac

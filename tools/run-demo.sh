@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds Harkwell and runs it under Wine beside the
-# simulated game's demo, where players come and go every few seconds.
-# On your own display the windows appear there and stay until you close
-# Harkwell; without one the demo runs in Xvfb for DEMO_SECONDS (default 40).
-# Either way it saves screenshots to build/demo-screenshots/.
+# simulated game's demo, where players come and go every few seconds. On your
+# own display the windows stay until you close Harkwell; without one the demo
+# runs in Xvfb for DEMO_SECONDS (default 40). Screenshots go to build/demo-screenshots/.
 source "$(dirname "$0")/lib.sh"
 tools/setup-debian.sh
 build x64 Harkwell simgame demo_driver
@@ -18,11 +17,9 @@ source tools/enter-wine-session.sh build/x64
 bin=build/x64/bin
 shots=build/demo-screenshots
 mkdir -p "$shots"
-driver() { wine "$bin/demo_driver.exe" "$@"; }
-shoot() {  # shoot NAME WINDOW: the window's area of the screen, as a PNG
-  local geometry
-  geometry=$(driver rect "$2" | tr -d '\r')
-  import -window root -crop "$geometry" +repage "$shots/$1.png"
+driver() { wine "$bin/demo_driver.exe" "$@" | tr -d '\r'; }
+shoot() { # NAME WINDOW: the window's area of the screen, as a PNG
+  import -window root -crop "$(driver rect "$2")" +repage "$shots/$1.png"
   echo "  saved $shots/$1.png"
 }
 
@@ -32,9 +29,8 @@ harkwell_home=$HOME
 [ "$interactive" = 1 ] || harkwell_home=$PWD/build/x64/demo-home
 
 wine "$bin/simgame.exe" --demo &
-driver wait-game  # Harkwell begins at once, so the game comes first
-# Set up as a player's shortcut would: the bundled sounds, both flashes, and
-# monitoring begun at once.
+driver wait-game # Harkwell begins at once, so the game comes first
+# As a player's shortcut would: the bundled sounds, both flashes, monitoring begun at once.
 HOME=$harkwell_home wine "$bin/Harkwell.exe" /join 'sounds\join.wav' /leave 'sounds\leave.wav' \
   /flashjoin /flashleave /begin &
 harkwell=$!
@@ -44,7 +40,7 @@ echo "Harkwell is running beside the simulated game, started monitoring by its c
 driver wait-monitoring
 shoot main-window main
 echo "Waiting for the first announcement in the game's title..."
-echo "  game title: $(driver wait-announcement 30 | tr -d '\r')"
+echo "  game title: $(driver wait-announcement 30)"
 shoot game-announcement game
 driver about
 shoot about-window about
@@ -57,7 +53,7 @@ else
   echo "Watching the game's title for $seconds s (it shows each join and leave):"
   last=""
   for _ in $(seq 1 "$seconds"); do
-    title=$(driver title | tr -d '\r')
+    title=$(driver title)
     [ "$title" = "$last" ] || echo "  $(date +%T)  $title"
     last=$title
     sleep 1

@@ -47,19 +47,23 @@ def same_shape(rows, row, zero_cost=True):
                 and r["name_bytes"] == row["name_bytes"])
 
 
-def linux_processes():
-    """Linux pids of Harkwell.exe, the simulated game, the driver and the wineserver of our prefix."""
-    found, prefix = {}, ("WINEPREFIX=" + os.environ["WINEPREFIX"]).encode()
-    for entry in Path("/proc").iterdir():
-        try:
-            if entry.name.isdigit() and prefix in (entry / "environ").read_bytes().split(b"\0"):
-                comm = (entry / "comm").read_text().strip()
-                name = "wineserver" if comm.startswith("wineserver") else PROCESSES.get(comm)
-                if name:
-                    found[name] = int(entry.name)
-        except OSError:
-            continue
-    return found
+def linux_processes(names):
+    """Linux pids of `names` among Harkwell.exe, the simulated game, the driver and the wineserver of our
+    prefix, once all of them run."""
+    prefix = ("WINEPREFIX=" + os.environ["WINEPREFIX"]).encode()
+    for _ in range(100):
+        found = {}
+        for entry in Path("/proc").iterdir():
+            try:
+                if entry.name.isdigit() and prefix in (entry / "environ").read_bytes().split(b"\0"):
+                    comm = (entry / "comm").read_text().strip()
+                    found["wineserver" if comm.startswith("wineserver") else PROCESSES.get(comm)] = int(entry.name)
+            except OSError:
+                continue
+        if all(name in found for name in names):
+            return found
+        time.sleep(0.1)
+    raise SystemExit(f"could not find the Linux processes {names}")
 
 
 def cpu_seconds(pid):
@@ -80,15 +84,6 @@ def memory_kib(pid, key):
                  if line.startswith(key + ":")), 0)
 
 
-def wait_for_processes(names):
-    for _ in range(100):
-        pids = linux_processes()
-        if all(name in pids for name in names):
-            return pids
-        time.sleep(0.1)
-    raise SystemExit(f"could not find the Linux processes {names}")
-
-
 def process_figures(exe):
     """Runs the process driver beside the game with `exe` as Harkwell."""
     figures = {"latency": [], "cpu": {}, "floor": {}, "private": {}, "handles": {}, "gdi": {}, "windows": {}}
@@ -104,7 +99,7 @@ def process_figures(exe):
         if key == "ERROR":
             raise SystemExit("process driver: " + " ".join(words))
         if key == "FLOOR" and words[1] == "BEGIN":
-            pids = {**pids, **wait_for_processes(("driver", "wineserver"))}
+            pids = {**pids, **linux_processes(("driver", "wineserver"))}
             marks["floor"] = sample("driver", "wineserver")
         elif key == "FLOOR":
             # Measured at the start and again at the end; the floor is their mean.
@@ -113,7 +108,7 @@ def process_figures(exe):
                 figures["floor"].setdefault(name, []).append((end[at] - start[at]) / reads * 1e6)
         elif key == "STARTUP_MS":
             figures["startup_ms"] = float(words[1])
-            pids = wait_for_processes(("harkwell", "wineserver", "simgame"))
+            pids = linux_processes(("harkwell", "wineserver", "simgame"))
         elif key == "PHASE" and words[2] == "BEGIN":
             # The driver says each phase's reads per tick, as the tests count them.
             marks[words[1]] = (sample("harkwell", "wineserver"), int(words[3]), int(words[4]))

@@ -22,11 +22,9 @@ ROOT = Path(__file__).resolve().parent.parent
 
 MACHINES = {"win64": (0x8664, "x86_64"), "win32": (0x14C, "i386")}
 MEMBERS = {"Harkwell.exe", "README.txt", "LICENSE", "sounds/join.wav", "sounds/leave.wav"}
-# The KnownDLLs of every Windows from 7 to 11: Windows takes them from System32
-# alone, never from the exe's folder. Anything else is looked for beside the
-# exe first, where anyone could plant a DLL; a DLL that is not Windows' own
-# (libstdc++-6.dll, libwinpthread-1.dll, ...) would be missing outright.
-# comctl32 comes from the side-by-side store, as the manifest names it.
+# The KnownDLLs of every Windows from 7 to 11, which Windows takes from System32 alone; any other
+# DLL is looked for beside the exe first, where anyone could plant one, or is missing outright
+# (libstdc++-6.dll, ...). comctl32 comes from the side-by-side store the manifest names.
 KNOWN_DLLS = {"advapi32.dll", "clbcatq.dll", "comdlg32.dll", "difxapi.dll", "gdi32.dll", "imagehlp.dll",
               "imm32.dll", "kernel32.dll", "msctf.dll", "msvcrt.dll", "normaliz.dll", "nsi.dll", "ole32.dll",
               "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shell32.dll",
@@ -132,8 +130,8 @@ def sound_summary(data):
     try:
         with wave.open(io.BytesIO(data)) as sound:  # refuses anything but PCM
             seconds = sound.getnframes() / sound.getframerate()
-            return (f"{sound.getnchannels()}ch {sound.getframerate()} Hz {8 * sound.getsampwidth()}-bit PCM, "
-                    + ("under 0.5 s" if seconds < 0.5 else f"{seconds:.2f} s"))
+            length = "under 0.5 s" if seconds < 0.5 else f"{seconds:.2f} s"
+            return f"{sound.getnchannels()}ch {sound.getframerate()} Hz {8 * sound.getsampwidth()}-bit PCM, {length}"
     except (wave.Error, EOFError) as error:
         return f"not a PCM WAV ({error})"
 

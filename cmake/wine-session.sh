@@ -3,7 +3,7 @@
 # one given) and a persistent wineserver on the prefix DIR/prefix, made on first use; DIR/env holds
 # the programs' environment. ctest starts and stops it as the Windows tests' fixture and runs each
 # test program in it, with --wine32 through tools/wine32.sh so that it can start 32-bit programs;
-# tools/enter-wine-session.sh enters it by hand.
+# tools/lib.sh's wine_session enters it by hand.
 # Usage: wine-session.sh start DIR [DISPLAY] | stop DIR | run DIR [--wine32] PROGRAM.exe [ARGS...]
 set -eu
 action=$1

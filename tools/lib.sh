@@ -4,6 +4,9 @@
 #   build PRESET [TARGET...]  configures the preset's tree and builds it, or only TARGETs
 #   version [ROOT]            the release's version, as the package build wrote it
 #   toolbox JOB ARGS...       a job of tools/toolbox.py
+#   wine_session TREE         the Wine session of TREE's Windows tests (cmake/wine-session.sh), its
+#                             environment exported, ended when the script exits; with KEEP_DISPLAY=1
+#                             the windows go to the caller's DISPLAY instead of an Xvfb of its own
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -28,3 +31,11 @@ version() { head -n 1 "${1:-.}/build/package-x64/version.txt"; }
 
 # Debian's python, always: the zips' compressed bytes come from its zlib.
 toolbox() { /usr/bin/python3 tools/toolbox.py "$@"; }
+
+wine_session() {
+  local session=$PWD/$1/wine-session display=""
+  [ "${KEEP_DISPLAY:-0}" = 0 ] || display=${DISPLAY:-}
+  cmake/wine-session.sh start "$session" "$display"
+  source "$session/env"
+  trap 'cmake/wine-session.sh stop "'"$session"'"' EXIT
+}

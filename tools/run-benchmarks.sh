@@ -23,5 +23,5 @@ done
 # Every program of the measured Wine session on one core, so that the
 # scheduler's placement of a reader and wineserver is the same in every run.
 # Debian's python, which has matplotlib.
-taskset -c 0 bash -c 'source tools/enter-wine-session.sh build/x64 && /usr/bin/python3 tools/benchmark_report.py'
+taskset -c 0 bash -c 'source tools/lib.sh && wine_session build/x64 && /usr/bin/python3 tools/benchmark_report.py'
 

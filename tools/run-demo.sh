@@ -12,7 +12,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   interactive=1
   export KEEP_DISPLAY=1
 fi
-source tools/enter-wine-session.sh build/x64
+wine_session build/x64
 
 bin=build/x64/bin
 shots=build/demo-screenshots

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a Windows program, 32- or 64-bit, in the current Wine session (WINEPREFIX and DISPLAY set, as
-# by tools/enter-wine-session.sh) through the private 32-bit Wine of tools/setup-i686.sh.
+# by tools/lib.sh's wine_session) through the private 32-bit Wine of tools/setup-i686.sh.
 # Usage: tools/wine32.sh PROGRAM.exe [ARGS...]    (PROGRAM as a Unix path)
 #
 # Processes started here can start programs of either width, and start Wine's desktop (explorer)
@@ -12,7 +12,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 dir=${HARKWELL_I686_WINE:-$repo/build/i686-wine}
 if [ $# -eq 0 ] || [ ! -f "${WINEPREFIX:-}/system.reg" ]; then
-  echo "usage: tools/wine32.sh PROGRAM.exe [ARGS...], in a Wine session (tools/enter-wine-session.sh)" >&2
+  echo "usage: tools/wine32.sh PROGRAM.exe [ARGS...], in a Wine session (tools/lib.sh's wine_session)" >&2
   exit 2
 fi
 "$repo/tools/setup-i686.sh" "$dir"

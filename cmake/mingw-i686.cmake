@@ -1,6 +1,5 @@
-# Cross-builds the Windows programs for 32-bit Windows (the game's own architecture).
-# The system's Wine runs only 64-bit programs; the 64-bit tree's tests run these
-# through a private 32-bit Wine (tools/setup-i686.sh, tools/wine32.sh).
+# Cross-builds the Windows programs for 32-bit Windows (the game's own architecture), which the
+# 64-bit tree's tests run through a private 32-bit Wine (tools/wine32.sh).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(HARKWELL_MINGW_TRIPLE i686-w64-mingw32)

@@ -13,9 +13,7 @@ shift 2
 
 stop() {
   WINEPREFIX=$dir/prefix wineserver -k >/dev/null 2>&1 || true
-  if [ -f "$dir/xvfb.pid" ]; then
-    kill "$(cat "$dir/xvfb.pid")" >/dev/null 2>&1 || true
-  fi
+  [ ! -f "$dir/xvfb.pid" ] || kill "$(cat "$dir/xvfb.pid")" >/dev/null 2>&1 || true
   rm -f "$dir/xvfb.pid" "$dir/env"
 }
 
@@ -50,10 +48,8 @@ EOF
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w
   fi
-  # Kept up between programs, so that each starts in a warm session, with
-  # Wine's own services and desktop started here, detached from the caller's
-  # output: a program that started them would hand them its output, which
-  # ctest waits on until every holder has gone.
+  # Kept up between programs, so that each starts warm; Wine's services and desktop started here,
+  # detached: a program that started them would hand them its output, which ctest waits on.
   setsid wineserver -p </dev/null >/dev/null 2>&1
   wine wineboot </dev/null >/dev/null 2>&1
   ;;
@@ -61,10 +57,7 @@ stop)
   stop
   ;;
 run)
-  if [ ! -f "$dir/env" ]; then
-    echo "wine-session: no session in $dir (the wine_session_start test starts it)" >&2
-    exit 1
-  fi
+  [ -f "$dir/env" ] || { echo "wine-session: no session in $dir (the wine_session_start test starts it)" >&2; exit 1; }
   . "$dir/env"
   if [ "${1:-}" = --wine32 ]; then
     shift

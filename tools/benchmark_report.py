@@ -1,10 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the benchmarks and writes BENCHMARKS.md, from its template
-bench/BENCHMARKS.md.in, with its plots.
-
-Called by tools/run-benchmarks.sh after the builds, inside a Wine session
-(WINEPREFIX and DISPLAY set). Every figure in the report comes from this run.
-"""
+"""Runs the benchmarks and writes BENCHMARKS.md from bench/BENCHMARKS.md.in, with its plots: every
+figure from this run. tools/run-benchmarks.sh calls it after the builds, in a Wine session."""
 import datetime, json, os, platform, re, statistics, string, subprocess, time
 from pathlib import Path
 
@@ -164,7 +160,6 @@ def plots(host, wine, latency):
         ax.legend()
     fig.tight_layout()
     fig.savefig(ROOT / "docs/bench-tick.png", dpi=90)
-    plt.close(fig)
 
     fig, ax = plt.subplots(figsize=(6, 3.5))
     ax.hist(latency, bins=20, range=(0, max(300, max(latency) + 10)), color="tab:blue")
@@ -173,7 +168,6 @@ def plots(host, wine, latency):
     ax.legend()
     fig.tight_layout()
     fig.savefig(ROOT / "docs/bench-latency.png", dpi=90)
-    plt.close(fig)
 
 
 def row(*cells):
@@ -239,7 +233,8 @@ def main():
         "latency": f"{statistics.median(lat):.0f} / {percentile(lat, 0.95):.0f} / {max(lat):.0f} ms",
         "full_read_us": f"{full_wine['read_us']:.0f}", "full_tick_ms": f"{full_wine['us_per_tick'] / 1e3:.0f}",
         "full_tick_ratio": f"{full_wine['us_per_tick'] / full_wine['floor_us']:.2f}",
-        "full_host_us": f"{full_host['ns_per_tick'] / 1e3:.1f}", "full_host_ns_per_read": f"{full_host['ns_per_read']:.1f}",
+        "full_host_us": f"{full_host['ns_per_tick'] / 1e3:.1f}",
+        "full_host_ns_per_read": f"{full_host['ns_per_read']:.1f}",
         **{f"cpu_{phase}": f"{cpu_text(cpu, 'own')} / {cpu_text(cpu, 'server')}; {cpu['ticks_per_second']:.2f} ticks/s"
            for phase, cpu in proc["cpu"].items()},
         **{key: " / ".join("not available under Wine" if proc[key][when] < 0 else str(proc[key][when])
@@ -248,9 +243,9 @@ def main():
         **{f"imports_{arch}": ", ".join(imports(folder / "Harkwell.exe")) for arch, folder in folders.items()},
     }
     figures["host_rows"] = "\n".join(
-        row(r["players"], r["name_bytes"], f"{r['reads']:.0f}", f"{r['ns_per_tick'] / 1e3:.2f}", f"{r['ns_per_read']:.1f}",
-            f"{same_shape(host, r)['ns_per_tick'] / 1e3:.2f}", f"{same_shape(host, r)['ns_per_read']:.1f}", f"{r['allocs']:.0f}")
-        for r in host if not r["zero_cost"])
+        row(r["players"], r["name_bytes"], f"{r['reads']:.0f}", f"{r['ns_per_tick'] / 1e3:.2f}",
+            f"{r['ns_per_read']:.1f}", f"{z['ns_per_tick'] / 1e3:.2f}", f"{z['ns_per_read']:.1f}", f"{r['allocs']:.0f}")
+        for r in host if not r["zero_cost"] for z in [same_shape(host, r)])
     figures["wine_rows"] = "\n".join(
         row(r["players"], r["name_bytes"], r["reads"], f"{r['read_us']:.1f}", f"{r['title_us']:.0f}",
             f"{r['us_per_tick']:.0f}", f"{r['floor_us']:.0f}", f"{r['us_per_tick'] / r['floor_us']:.3f}")

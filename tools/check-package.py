@@ -1,19 +1,14 @@
 #!/usr/bin/python3
-"""Checks the release zips that tools/package.sh wrote, from inside the zips:
-the members, the two sounds (plain PCM WAVs), and the Harkwell.exe stored in
-each: machine type, version resource, manifest, icon sizes, imported DLLs and
-hardening. Prints a table; exits 1 on any failure.
+"""Checks the release zips that tools/package.sh wrote, from inside: the members, the two sounds
+(plain PCM WAVs), and each Harkwell.exe's machine type, version resource, manifest, icon sizes,
+imported DLLs and hardening. Prints a table; exits 1 on any failure.
 
 Usage: check-package.py [DIST_FOLDER [VERSION_FILE]]
   (defaults: dist, and build/package-x64/version.txt: the version, then its short form)
 """
 
-import io
-import struct
-import sys
-import wave
+import io, struct, sys, wave, zipfile
 import xml.etree.ElementTree as ElementTree
-import zipfile
 from pathlib import Path
 
 import pefile  # Debian's python3-pefile

@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Proves that a signed release stays reproducible, with a throwaway key made
-# for this run: signs FIRST_CLONE's zips (tools/sign.sh, PKCS#12, timestamped
-# by an openssl ts service run here), verifies the exes and sees verify refuse
-# a changed exe and a foreign signature, attaches the signatures to
-# SECOND_CLONE's zips and compares the signed zips byte for byte; then signs
-# once more from a PKCS#11 token (SoftHSM) holding the same key.
+# Proves that a signed release stays reproducible, with a throwaway key: signs FIRST_CLONE's zips
+# (tools/sign.sh, PKCS#12, timestamped by an openssl ts service run here), verifies the exes and sees
+# verify refuse a changed exe and a foreign signature, attaches the signatures to SECOND_CLONE's zips
+# and compares the signed zips byte for byte; then signs again from a PKCS#11 token (SoftHSM).
 # Usage: tools/check-signing.sh FIRST_CLONE SECOND_CLONE (tools/check-reproducible.sh runs it)
 source "$(dirname "$0")/lib.sh"
 osslsigncode=${OSSLSIGNCODE:-osslsigncode}

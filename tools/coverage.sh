@@ -23,6 +23,7 @@ gcovr "${scope[@]}" --gcov-executable x86_64-w64-mingw32-gcov --json "$out/windo
 floor=$(sed -n 's/^Branch floor: \([0-9.]*\)%.*/\1/p' docs/coverage.md)
 [ -n "$floor" ] || { echo "coverage: no \"Branch floor: F%\" line in docs/coverage.md" >&2; exit 1; }
 echo "coverage: branch floor $floor%, less 1 for Wine's timing"
-gcovr -r . --add-tracefile "$out/host.json" --add-tracefile "$out/windows.json" --html-details "$out/index.html" \
-  --txt "$out/files.txt" --json "$out/all.json" --print-summary --fail-under-branch "$(awk "BEGIN { print $floor - 1 }")"
+gcovr -r . --add-tracefile "$out/host.json" --add-tracefile "$out/windows.json" --print-summary \
+  --html-details "$out/index.html" --txt "$out/files.txt" --json "$out/all.json" \
+  --fail-under-branch "$(awk "BEGIN { print $floor - 1 }")"
 toolbox untaken docs/coverage.md "$out/all.json"

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""Plants one fault at a time in the portable product code and runs the host
-tests and the saved fuzz inputs against it. docs/mutants.md says how, which
-faults it plants, its figures and the faults that change nothing, which a
-sample leaves out; it exits 1 when a fault survives that the document does
-not list.
+"""Plants one fault at a time in the portable product code and runs the host tests and the saved fuzz
+inputs against it; exits 1 when a fault survives that docs/mutants.md, which says how and why, does
+not list as equivalent.
 
     tools/mutate.py                          every mutant
     tools/mutate.py --sample 20 [--seed S]   20 that compile, chosen by the seed

@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# Builds the release zips from the checked-out commit:
-#   dist/Harkwell-<version>-win64.zip, dist/Harkwell-<version>-win32.zip and
-#   dist/SHA256SUMS.
-# The bytes depend on the commit alone, never on the folder or the time of the
-# build (tools/check-reproducible.sh proves it), so anyone can rebuild a
-# download and compare its checksum.
+# Builds dist/Harkwell-<version>-win64.zip, -win32.zip and dist/SHA256SUMS from the checked-out
+# commit, whose bytes depend on it alone (tools/check-reproducible.sh proves it), so anyone can
+# rebuild a download and compare its checksum.
 source "$(dirname "$0")/lib.sh"
 
-# Every time written into the zips comes from the commit. Outside a git
-# checkout the caller must say it.
+# Every time written into the zips is the commit's; outside a git checkout the caller says it.
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export SOURCE_DATE_EPOCH
 if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then

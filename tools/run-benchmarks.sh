@@ -1,15 +1,11 @@
 #!/usr/bin/env bash
-# Measures Harkwell and writes BENCHMARKS.md with its plots (docs/bench-*.png):
-# the host tick benchmark, the tick under Wine, whole-process figures of
-# Harkwell.exe under Wine, and the programs' sizes and imports.
-# PHASE_SECONDS (60) sets each CPU phase, JOINS (40) the latency samples;
-# BASELINE names another build's Harkwell.exe to measure beside this one
-# (BASELINE_NAME says what it is; BASELINE_I686, its 32-bit exe, is sized).
+# Measures Harkwell and writes BENCHMARKS.md with its plots (docs/bench-*.png). PHASE_SECONDS (60)
+# sets each CPU phase, JOINS (40) the latency samples; BASELINE names another build's Harkwell.exe
+# to measure beside this one (BASELINE_NAME says what it is; BASELINE_I686, its 32-bit exe, is sized).
 source "$(dirname "$0")/lib.sh"
 
-# The host tick with and without the stack protector the Windows programs
-# are built with; the Windows programs unprofiled, whatever the test command
-# left in their trees.
+# The host tick with and without the Windows programs' stack protector; the Windows programs
+# unprofiled, whatever the test command left in their trees.
 build host-release host_tick_bench
 build host-release-ssp host_tick_bench
 build x64 Harkwell simgame wine_tick_bench process_driver
@@ -20,8 +16,7 @@ for preset in x64 x86; do
   cmake --build "build/$preset-unprotected" --target Harkwell
 done
 
-# Every program of the measured Wine session on one core, so that the
-# scheduler's placement of a reader and wineserver is the same in every run.
-# Debian's python, which has matplotlib.
+# Every program of the measured Wine session on one core, so that the scheduler places a reader
+# and wineserver alike in every run. Debian's python, which has matplotlib.
 taskset -c 0 bash -c 'source tools/lib.sh && wine_session build/x64 && /usr/bin/python3 tools/benchmark_report.py'
 

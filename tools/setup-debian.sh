@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Installs everything the tools use on Debian 12, once: run by the test
-# command, the demo and a developer's first build, never by the other scripts.
-# 64-bit Wine only: with wine32 installed the `wine` wrapper would pick the
-# 32-bit loader, which cannot run here. 32-bit Windows programs run through a
-# private 32-bit Wine instead (tools/setup-i686.sh), installed nowhere.
+# Installs everything the tools use on Debian 12: run by the test command, the demo and a
+# developer's first build, never by the other scripts. 64-bit Wine only: with wine32 installed the
+# `wine` wrapper would pick the 32-bit loader, which cannot run here (tools/setup-i686.sh instead).
 set -euo pipefail
 
 packages=(

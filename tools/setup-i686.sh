@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Prepares a private 32-bit Wine that runs the i686 programs on these 64-bit-only machines: Wine's
-# 32-bit loader under qemu-user's i386 emulator, served by the system's own 64-bit wineserver.
-# Nothing is installed: qemu-user (bookworm-backports, whose qemu starts a Wine process in about a
-# second where bookworm's takes a minute) and wine32 with its libraries (i386, the same version as
-# the system's wine64) are downloaded through private apt state and unpacked under DIR. The
-# system's dpkg and apt configuration, including its architectures, stay untouched.
-# Later runs return at once until the system's Wine version changes.
+# Prepares a private 32-bit Wine for the i686 programs on these 64-bit-only machines: Wine's 32-bit
+# loader under qemu-user's i386 emulator, served by the system's 64-bit wineserver. Nothing is
+# installed: qemu-user (bookworm-backports, whose qemu starts a Wine process in a second where
+# bookworm's takes a minute) and wine32 (i386, the system's wine64 version) are downloaded through
+# private apt state and unpacked under DIR; the system's dpkg and apt stay untouched. Later runs
+# return at once until the system's Wine version changes.
 # Usage: tools/setup-i686.sh [DIR]    (DIR defaults to build/i686-wine); tools/wine32.sh runs the programs.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)

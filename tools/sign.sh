@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
-# Signs the Harkwell.exe of both release zips in DIST (default: dist) with
-# Authenticode (osslsigncode, only options Debian 12's 2.5 has): the detached
-# signatures go to DIST/signatures/, and tools/attach-signatures.sh makes the
-# signed zips and SHA256SUMS-signed from them. The unsigned zips stay as they are.
-# The key, from the environment: HARKWELL_SIGN_PKCS12 (a PKCS#12 file with its
-# chain), or a token through OpenSSL's pkcs11 engine: HARKWELL_SIGN_PKCS11_MODULE,
-# HARKWELL_SIGN_PKCS11_KEY (a PKCS#11 URI), HARKWELL_SIGN_CERTS (the chain, PEM)
-# and optionally HARKWELL_SIGN_PKCS11_ENGINE. Optional: HARKWELL_SIGN_PASSWORD_FILE
-# (the password or PIN), HARKWELL_SIGN_TIMESTAMP_URL (an RFC 3161 service, so the
-# signature outlives the certificate), and those of tools/attach-signatures.sh.
+# Signs the Harkwell.exe of both release zips in DIST (default: dist) with Authenticode (osslsigncode,
+# only options Debian 12's 2.5 has): the detached signatures go to DIST/signatures/, from which
+# tools/attach-signatures.sh makes the signed zips and SHA256SUMS-signed; the unsigned zips stay.
+# The key, from the environment: HARKWELL_SIGN_PKCS12 (a PKCS#12 file with its chain), or a token
+# through OpenSSL's pkcs11 engine: HARKWELL_SIGN_PKCS11_MODULE, HARKWELL_SIGN_PKCS11_KEY (a PKCS#11
+# URI), HARKWELL_SIGN_CERTS (the chain, PEM), optionally HARKWELL_SIGN_PKCS11_ENGINE. Optional too:
+# HARKWELL_SIGN_PASSWORD_FILE (password or PIN), HARKWELL_SIGN_TIMESTAMP_URL (an RFC 3161 service,
+# so the signature outlives the certificate), and those of tools/attach-signatures.sh.
 source "$(dirname "$0")/lib.sh"
 dist=${1:-dist}
 version=$(version)

@@ -12,14 +12,7 @@
                              that LISTING does not name as `path:line`
 Run with Debian's python (/usr/bin/python3): the zips' bytes come from its zlib.
 """
-import http.server
-import json
-import os
-import re
-import subprocess
-import sys
-import time
-import zipfile
+import http.server, json, os, re, subprocess, sys, time, zipfile
 
 EXE = "Harkwell.exe"
 

@@ -10,10 +10,7 @@ and later read it: as a bitmap it would take 260 KiB.
 Usage: make_icon.py OUTPUT.ico
 """
 
-import math
-import struct
-import sys
-import zlib
+import math, struct, sys, zlib
 
 # The standard 16-colour (VGA) palette as (red, green, blue).
 PALETTE = [

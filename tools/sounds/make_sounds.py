@@ -5,9 +5,7 @@ second, 22,050 Hz, 16-bit mono PCM, the same bytes in every build.
 
 Usage: make_sounds.py FOLDER   (writes FOLDER/join.wav and FOLDER/leave.wav)
 """
-import math
-import struct
-import sys
+import math, struct, sys
 from pathlib import Path
 
 RATE, SECONDS = 22050, 0.45
